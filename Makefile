@@ -1,0 +1,20 @@
+# The project's commands. `make run` and `make test` are the two of the README.
+.PHONY: setup build test run bench clean
+
+setup:
+	@scripts/setup.sh
+
+build: setup
+	@scripts/build.sh
+
+test: build
+	@scripts/test.sh
+
+run: build
+	@scripts/run.sh
+
+bench: build
+	@scripts/bench.sh
+
+clean:
+	rm -rf build

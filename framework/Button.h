@@ -1,0 +1,10 @@
+// CButton: check state of check boxes and radio buttons.
+#pragma once
+
+#include "Wnd.h"
+
+class CButton : public CWnd {
+public:
+    int GetCheck() const { return static_cast<int>(SendMessage(BM_GETCHECK)); }
+    void SetCheck(int nCheck) { SendMessage(BM_SETCHECK, static_cast<WPARAM>(nCheck)); }
+};

@@ -1,0 +1,67 @@
+// CTapwireDlg: the main and only window of Tapwire. It owns all run-time state
+// of the program and receives every window message, the port thread's included.
+#pragma once
+
+#include "Afx.h"
+#include "resource.h"
+
+class CTapwireDlg : public CDialog {
+public:
+    explicit CTapwireDlg(CWnd* pParent = nullptr);
+
+    enum { IDD = IDD_TAPWIRE_DIALOG };
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+    BOOL OnInitDialog() override;
+    void OnCancel() override;
+
+    void OnDestroy();
+
+    DECLARE_MESSAGE_MAP()
+
+private:
+    // Written by the port list, read by Start and the settings load.
+    int m_nPortCount = 0;          // entries in the port list
+    int m_nPortIndex = 0;          // committed list index of the chosen port
+    // Line settings as the port-open step takes them.
+    CString m_strStopBits;         // "1" or "2"
+    CString m_strDataBits;         // "7" or "8"
+    CString m_strParity;           // "N", "O" or "E"
+    CString m_strBaudRate;         // decimal text
+    // The maker's scanners among the serial ports, tested in this order.
+    CString m_strVidPid1;
+    CString m_strVidPid2;
+    CString m_strVidPid3;
+    int m_nEncoding = 0;           // position in the Encoding menu, 0 to 8
+    CString m_strConfigPath;       // full path of the settings file
+    CString m_strScannerDevice;    // interface name of the scanner opened on arrival
+    DEV_BROADCAST_DEVICEINTERFACE_W m_dbiFilter = {};
+    HDEVNOTIFY m_hDevNotify = nullptr;
+    BOOL m_bIsWow64 = FALSE;       // the 32-bit program runs on 64-bit Windows
+    BOOL m_bPortOpen = FALSE;      // the port is started
+    int m_nScannerIndex = 0;       // list index of the recognised scanner, 0 when none
+    BOOL m_bUserRequest = FALSE;   // the autostart toggle runs for the user's command
+    NOTIFYICONDATAW m_nid = {};    // the tray icon
+    CComboBox m_cbPort;
+    CComboBox m_cbStopBits;
+    CComboBox m_cbParity;
+    CComboBox m_cbDataBits;
+    CComboBox m_cbBaudRate;
+    CString m_strPortName;         // the port Start opens, such as COM3
+    BOOL m_bBootRun = FALSE;       // "Run after starting up the PC"
+    BOOL m_bRunMini = FALSE;       // "Minimize the window after running"
+    BOOL m_bRunStart = FALSE;      // "Start after running"
+    CButton m_btnEnglish;
+    CButton m_btnChinese;
+    HICON m_hIcon = nullptr;
+};
+
+// Interface language: 0 until the settings are loaded, then 1 English,
+// 2 Chinese, 3 Japanese.
+extern int g_nLanguage;
+
+// The port names behind the port list's entries, same index (such as COM3).
+constexpr int kMaxPortNames = 256;
+extern CString g_strPortNames[kMaxPortNames];
