@@ -1,6 +1,7 @@
 #include "TapwireDlg.h"
 
 #include "InstallLocation.h"
+#include "Messages.h"
 #include "TapwireApp.h"
 #include "Utf16.h"
 
@@ -8,9 +9,6 @@ int g_nLanguage = 0;
 CString g_strPortNames[kMaxPortNames];
 
 namespace {
-
-// WM_USER + 101: the tray icon's callback message.
-constexpr UINT WM_TRAYNOTIFY = WM_USER + 101;
 
 // The layout up to the balloon fields, without the GUID and balloon icon.
 constexpr DWORD kNotifyIconDataSize = 936;
@@ -32,6 +30,11 @@ void FillList(CComboBox& list, std::initializer_list<const wchar_t*> entries)
 } // namespace
 
 BEGIN_MESSAGE_MAP(CTapwireDlg, CDialog)
+    ON_CBN_SELCHANGE(IDC_PORT_LIST, OnPortListSelChange)
+    ON_BN_CLICKED(IDC_START_STOP, OnStartStop)
+    ON_MESSAGE(WM_PORT_RXCHAR, OnPortRxChar)
+    ON_CBN_DROPDOWN(IDC_PORT_LIST, RefreshPortList)
+    ON_CBN_CLOSEUP(IDC_PORT_LIST, OnPortListCloseUp)
     ON_WM_DESTROY()
 END_MESSAGE_MAP()
 
@@ -120,6 +123,7 @@ BOOL CTapwireDlg::OnInitDialog()
     m_cbPort.SetCurSel(0);
     m_nPortIndex = 0;
     m_strPortName.Empty();
+    RefreshPortList();
 
     FillList(m_cbStopBits, { L"1", L"2" });
     m_cbStopBits.SetCurSel(0);
@@ -161,6 +165,10 @@ BOOL CTapwireDlg::PreTranslateMessage(MSG* pMsg)
 
 void CTapwireDlg::OnCancel()
 {
+    // The monitor thread closes the port as it ends; the port object's
+    // destructor waits for that.
+    if (m_SerialPort.IsOpen())
+        m_SerialPort.SwitchPort(FALSE);
     CDialog::OnCancel();
 }
 

@@ -3,6 +3,8 @@
 #pragma once
 
 #include "Afx.h"
+#include "KeyEvents.h"
+#include "SerialPort.h"
 #include "resource.h"
 
 class CTapwireDlg : public CDialog {
@@ -18,6 +20,20 @@ protected:
     void OnCancel() override;
 
     void OnDestroy();
+
+    // The port list (serial/PortListDlg.cpp)
+    void RefreshPortList();
+
+    // Start and stop (app/StartStop.cpp)
+    void OnStartStop();
+    int OpenSelectedPort();
+    void OnPortListCloseUp();
+    void OnPortListSelChange();
+    // Button 1017 and status line 1048 for the current port state, by language.
+    void ShowPortStateTexts();
+
+    // The receive dispatcher (wedge/ReceiveDispatcher.cpp)
+    LRESULT OnPortRxChar(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 
@@ -43,6 +59,7 @@ private:
     BOOL m_bPortOpen = FALSE;      // the port is started
     int m_nScannerIndex = 0;       // list index of the recognised scanner, 0 when none
     BOOL m_bUserRequest = FALSE;   // the autostart toggle runs for the user's command
+    CSerialPort m_SerialPort;
     NOTIFYICONDATAW m_nid = {};    // the tray icon
     CComboBox m_cbPort;
     CComboBox m_cbStopBits;
@@ -56,6 +73,7 @@ private:
     CButton m_btnEnglish;
     CButton m_btnChinese;
     HICON m_hIcon = nullptr;
+    tapwire::KeyEvents m_keyEvents;   // reused for each received byte
 };
 
 // Interface language: 0 until the settings are loaded, then 1 English,

@@ -1,0 +1,339 @@
+#include "SerialPort.h"
+
+#include "Messages.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kPurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
+constexpr DWORD kPortTimeoutMs = 1000;
+constexpr DWORD kThreadExitCode = 100;
+constexpr size_t kWarningBufferBytes = 200;
+// "串口错误" (port error) in GBK, shown through the narrow-character message box.
+const char kWarningCaption[] = "\xB4\xAE\xBF\xDA\xB4\xED\xCE\xF3";
+
+// Closes an event of an earlier open (no thread uses it any more) and makes a
+// new unnamed manual-reset one, not signalled.
+void RenewEvent(HANDLE& hEvent)
+{
+    if (hEvent)
+        ::CloseHandle(hEvent);
+    hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+}
+
+// Cuts text to fit a buffer of nBufferBytes (terminator included) without
+// splitting a double-byte character of the ANSI code page.
+std::string FitToBuffer(const std::string& text, size_t nBufferBytes)
+{
+    if (text.size() < nBufferBytes)
+        return text;
+    size_t nFit = 0;
+    for (const char* p = text.c_str(); *p;) {
+        const char* pNext = ::CharNextA(p);
+        if (pNext == p || static_cast<size_t>(pNext - text.c_str()) > nBufferBytes - 1)
+            break;
+        nFit = static_cast<size_t>(pNext - text.c_str());
+        p = pNext;
+    }
+    return text.substr(0, nFit);
+}
+
+class PortLock {
+public:
+    explicit PortLock(CRITICAL_SECTION& cs) : m_cs(cs) { ::EnterCriticalSection(&m_cs); }
+    ~PortLock() { ::LeaveCriticalSection(&m_cs); }
+    PortLock(const PortLock&) = delete;
+    PortLock& operator=(const PortLock&) = delete;
+private:
+    CRITICAL_SECTION& m_cs;
+};
+
+} // namespace
+
+CSerialPort::CSerialPort()
+{
+    ::InitializeCriticalSection(&m_csPort);
+}
+
+CSerialPort::~CSerialPort()
+{
+    StopPortThread();
+    // The thread closes the port as it ends; one that never started leaves it here.
+    if (m_hPort)
+        m_pComm->CloseHandle(m_hPort);
+    for (HANDLE hEvent : { m_ovPort.hEvent, m_hTxEvent, m_hStopEvent }) {
+        if (hEvent)
+            ::CloseHandle(hEvent);
+    }
+    ::DeleteCriticalSection(&m_csPort);
+}
+
+void CSerialPort::StopPortThread()
+{
+    if (!m_pPortThread) {
+        if (m_hStopEvent)
+            ::SetEvent(m_hStopEvent);
+        return;
+    }
+    // The monitor thread may be blocked in SendMessage to a window of this very
+    // thread, and cannot see the stop event until that message is handled; so
+    // the wait goes on delivering sent messages until the thread has ended.
+    HANDLE hThread = m_pPortThread->m_hThread;
+    for (;;) {
+        ::SetEvent(m_hStopEvent);
+        const DWORD dwWait = ::MsgWaitForMultipleObjects(1, &hThread, FALSE, INFINITE, QS_SENDMESSAGE);
+        if (dwWait == WAIT_OBJECT_0)
+            break;
+        if (dwWait == WAIT_OBJECT_0 + 1) {
+            MSG msg;
+            ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        } else {
+            ::Sleep(1);
+        }
+    }
+    delete m_pPortThread;
+    m_pPortThread = nullptr;
+}
+
+BOOL CSerialPort::OpenPort(CWnd* pOwner, UINT nPort, UINT nBaud, wchar_t chParity, UINT nDataBits,
+                           UINT nStopBits, DWORD dwEventMask, UINT nTxBufferSize)
+{
+    m_bOpen = FALSE;
+    StopPortThread();
+
+    RenewEvent(m_ovPort.hEvent);
+    RenewEvent(m_hTxEvent);
+    RenewEvent(m_hStopEvent);
+    m_ahWait[0] = m_hStopEvent;
+    m_ahWait[1] = m_ovPort.hEvent;
+    m_ahWait[2] = m_hTxEvent;
+
+    m_pOwnerWnd = pOwner;
+    m_hOwnerWnd = pOwner ? pOwner->m_hWnd : nullptr;
+    m_pTxBuffer.reset(new BYTE[nTxBufferSize]());
+    m_nPort = nPort;
+    m_nTxBufferSize = nTxBufferSize;
+    m_dwEventMask = dwEventMask;
+
+    PortLock lock(m_csPort);
+    if (m_hPort) {
+        m_pComm->CloseHandle(m_hPort);
+        m_hPort = nullptr;
+    }
+
+    // The device path also opens ports above COM9.
+    CString strPath;
+    strPath.Format(L"\\\\.\\COM%d", nPort);
+    CString strDefinition;
+    strDefinition.Format(L"baud=%d parity=%c data=%d stop=%d", nBaud, chParity, nDataBits, nStopBits);
+
+    HANDLE hPort = m_pComm->CreateFileW(strPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    if (hPort == INVALID_HANDLE_VALUE)
+        return FALSE;   // the caller tells the user; no warning here
+    m_hPort = hPort;
+
+    // The configuration stops at the first call that fails; the port stays open.
+    m_ctoPort.ReadIntervalTimeout = kPortTimeoutMs;
+    m_ctoPort.ReadTotalTimeoutMultiplier = kPortTimeoutMs;
+    m_ctoPort.ReadTotalTimeoutConstant = kPortTimeoutMs;
+    m_ctoPort.WriteTotalTimeoutMultiplier = kPortTimeoutMs;
+    m_ctoPort.WriteTotalTimeoutConstant = kPortTimeoutMs;
+    if (!m_pComm->SetCommTimeouts(m_hPort, &m_ctoPort)) {
+        ReportPortError("SetCommTimeouts()");
+    } else if (!m_pComm->SetCommMask(m_hPort, dwEventMask)) {
+        ReportPortError("SetCommMask()");
+    } else if (!m_pComm->GetCommState(m_hPort, &m_dcbPort)) {
+        ReportPortError("GetCommState()");
+    } else {
+        m_dcbPort.fRtsControl = RTS_CONTROL_DISABLE;
+        m_dcbPort.EvtChar = 'q';
+        // The definition's rate, parity, data and stop bits over the current state.
+        if (!m_pComm->BuildCommDCBW(strDefinition, &m_dcbPort))
+            ReportPortError("BuildCommDCB()");
+        else if (!m_pComm->SetCommState(m_hPort, &m_dcbPort))
+            ReportPortError("SetCommState()");
+    }
+
+    m_pComm->PurgeComm(m_hPort, kPurgeAll);
+    m_bOpen = TRUE;
+    return TRUE;
+}
+
+BOOL CSerialPort::StartPortThread()
+{
+    // Started suspended only so that the object can keep the thread's handle
+    // (no self-deletion) before the thread runs; the owner waits for its end.
+    CWinThread* pThread = AfxBeginThread(&CSerialPort::PortThreadProc, this, THREAD_PRIORITY_NORMAL,
+                                         0, CREATE_SUSPENDED, nullptr);
+    if (!pThread)
+        return FALSE;
+    pThread->m_bAutoDelete = FALSE;
+    m_pPortThread = pThread;
+    pThread->ResumeThread();
+    return TRUE;
+}
+
+BOOL CSerialPort::SwitchPort(BOOL bOn)
+{
+    if (!m_pOwnerWnd) {
+        ::MessageBoxW(nullptr,
+                      L"No parent handle !Plese use the function of Create(CWnd* pParentWnd) in the initialize of window!",
+                      L"Errors", MB_ICONERROR);
+        return FALSE;
+    }
+    if (!bOn)
+        ::SetEvent(m_hStopEvent);
+    return TRUE;
+}
+
+void CSerialPort::ReportPortError(const char* pszCall)
+{
+    const DWORD dwError = ::GetLastError();
+    char* pszSystemText = nullptr;
+    ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, dwError,
+                     MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&pszSystemText),
+                     0, nullptr);
+    const char* pszFormat =
+        "Warning:%sErrors\nError reason:%s\nCOM part :%d\nPlease check the part  is properly installed!";
+    const char* pszReason = pszSystemText ? pszSystemText : "";
+    const int nLength = std::snprintf(nullptr, 0, pszFormat, pszCall, pszReason, m_nPort);
+    std::vector<char> text(static_cast<size_t>(nLength > 0 ? nLength : 0) + 1);
+    std::snprintf(text.data(), text.size(), pszFormat, pszCall, pszReason, m_nPort);
+    if (pszSystemText)
+        ::LocalFree(pszSystemText);
+
+    // The warning has room for 200 bytes; a longer text is cut, never overrun.
+    m_strLastError = FitToBuffer(text.data(), kWarningBufferBytes);
+    m_pComm->MessageBoxA(nullptr, m_strLastError.c_str(), kWarningCaption, MB_ICONERROR | MB_SYSTEMMODAL);
+}
+
+void CSerialPort::NotifyOwner(UINT message, WPARAM wParam)
+{
+    ::SendMessageW(m_hOwnerWnd, message, wParam, static_cast<LPARAM>(m_nPort));
+}
+
+UINT CSerialPort::PortThreadProc(LPVOID pParam)
+{
+    auto* pPort = static_cast<CSerialPort*>(pParam);
+    const CommApi& comm = *pPort->m_pComm;
+    DWORD dwEvent = 0;
+    DWORD dwErrors = 0;
+    COMSTAT comstat = {};
+    BOOL bResult = TRUE;
+
+    pPort->m_bThreadActive = TRUE;
+    if (pPort->m_hPort)
+        comm.PurgeComm(pPort->m_hPort, kPurgeAll);
+
+    for (;;) {
+        ::Sleep(1);
+        if (pPort->m_hPort)
+            bResult = comm.WaitCommEvent(pPort->m_hPort, &dwEvent, &pPort->m_ovPort);
+
+        if (!bResult) {
+            const DWORD dwError = ::GetLastError();
+            if (dwError != ERROR_BAD_COMMAND && dwError != ERROR_INVALID_PARAMETER && dwError != ERROR_IO_PENDING)
+                pPort->ReportPortError("WaitCommEvent()");
+        } else {
+            // The event has already happened. Wine also completes the wait with
+            // nothing queued, often: then it is simply waited for again.
+            bResult = comm.ClearCommError(pPort->m_hPort, &dwErrors, &comstat);
+            if (comstat.cbInQue == 0)
+                continue;
+        }
+
+        const DWORD dwWait = ::WaitForMultipleObjects(3, pPort->m_ahWait, FALSE, INFINITE);
+        switch (dwWait) {
+        case WAIT_OBJECT_0: {
+            pPort->m_bOpen = FALSE;
+            {
+                PortLock lock(pPort->m_csPort);
+                if (pPort->m_hPort)
+                    comm.CloseHandle(pPort->m_hPort);
+                pPort->m_hPort = nullptr;
+            }
+            pPort->m_bThreadActive = FALSE;
+            AfxEndThread(kThreadExitCode);
+        }
+        case WAIT_OBJECT_0 + 1: {
+            // Every kind the mask holds is served, whatever WaitCommEvent reported.
+            DWORD dwMask = 0;
+            comm.GetCommMask(pPort->m_hPort, &dwMask);
+            if (dwMask & EV_RXCHAR)
+                ReceiveBytes(pPort, comstat);
+            if (dwMask & EV_CTS)
+                pPort->NotifyOwner(WM_PORT_CTS, 0);
+            if (dwMask & EV_BREAK)
+                pPort->NotifyOwner(WM_PORT_BREAK, 0);
+            if (dwMask & EV_ERR)
+                pPort->NotifyOwner(WM_PORT_ERR, 0);
+            if (dwMask & EV_RING)
+                pPort->NotifyOwner(WM_PORT_RING, 0);
+            if (dwMask & EV_RXFLAG)
+                pPort->NotifyOwner(WM_PORT_RXFLAG, 0);
+            break;
+        }
+        case WAIT_OBJECT_0 + 2:
+            SendTxBuffer(pPort);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void CSerialPort::ReceiveBytes(CSerialPort* pPort, COMSTAT& comstat)
+{
+    const CommApi& comm = *pPort->m_pComm;
+    DWORD dwErrors = 0;
+    DWORD dwBytesRead = 0;
+    {
+        PortLock lock(pPort->m_csPort);
+        comm.ClearCommError(pPort->m_hPort, &dwErrors, &comstat);
+    }
+    // One byte per read and per message: the owner handles each byte before the
+    // next is read, strictly in order. A stop request waits for the drain.
+    while (comstat.cbInQue > 0) {
+        {
+            PortLock lock(pPort->m_csPort);
+            if (!comm.ReadFile(pPort->m_hPort, &pPort->m_byRx, 1, &dwBytesRead, &pPort->m_ovPort)) {
+                if (::GetLastError() == ERROR_IO_PENDING) {
+                    if (!comm.GetOverlappedResult(pPort->m_hPort, &pPort->m_ovPort, &dwBytesRead, TRUE))
+                        pPort->ReportPortError("GetOverlappedResults() in ReadFile()");
+                } else {
+                    pPort->ReportPortError("ReadFile()");
+                }
+            }
+        }
+        pPort->m_dwRxCount = dwBytesRead;
+        pPort->NotifyOwner(WM_PORT_RXCHAR, dwBytesRead);
+        {
+            PortLock lock(pPort->m_csPort);
+            comm.ClearCommError(pPort->m_hPort, &dwErrors, &comstat);
+        }
+    }
+}
+
+void CSerialPort::SendTxBuffer(CSerialPort* pPort)
+{
+    const CommApi& comm = *pPort->m_pComm;
+    ::ResetEvent(pPort->m_hTxEvent);
+    {
+        PortLock lock(pPort->m_csPort);
+        pPort->m_ovPort.Offset = 0;
+        pPort->m_ovPort.OffsetHigh = 0;
+        comm.PurgeComm(pPort->m_hPort, kPurgeAll);
+        DWORD dwBytesSent = 0;
+        if (!comm.WriteFile(pPort->m_hPort, pPort->m_pTxBuffer.get(), pPort->m_nTxLength, &dwBytesSent,
+                            &pPort->m_ovPort)) {
+            if (::GetLastError() == ERROR_IO_PENDING)
+                comm.GetOverlappedResult(pPort->m_hPort, &pPort->m_ovPort, &dwBytesSent, TRUE);
+            else
+                pPort->ReportPortError("WriteFile()");
+        }
+    }
+    pPort->NotifyOwner(WM_PORT_TXDONE, 0);
+}

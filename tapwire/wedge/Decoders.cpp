@@ -1,0 +1,124 @@
+#include "Decoders.h"
+
+namespace tapwire {
+
+namespace {
+
+// The pair decoders share the held lead byte.
+bool TakeLead(DecoderState& state, std::uint8_t& lead)
+{
+    if (!state.bLeadPending)
+        return false;
+    lead = state.byLead;
+    state.byLead = 0;
+    state.bLeadPending = false;
+    return true;
+}
+
+void HoldLead(DecoderState& state, std::uint8_t b)
+{
+    state.byLead = b;
+    state.bLeadPending = true;
+}
+
+PairResult DecodePair(DecoderState& state, bool portOpen, std::uint8_t b, bool isLead, unsigned codePage,
+                      CodePageConverter convert, std::u16string& units)
+{
+    units.clear();
+    if (!portOpen)
+        return PairResult::kPassOn;
+    std::uint8_t lead = 0;
+    if (TakeLead(state, lead)) {
+        // Any byte completes a pending pair, control bytes included.
+        const std::uint8_t pair[2] = { lead, b };
+        if (!convert(codePage, pair, 2, units))
+            units.clear();
+        return PairResult::kCompleted;
+    }
+    if (!isLead)
+        return PairResult::kPassOn;
+    HoldLead(state, b);
+    return PairResult::kHeld;
+}
+
+} // namespace
+
+int DecodeUtf16Le(DecoderState& state, bool portOpen, std::uint8_t b)
+{
+    if (!portOpen)
+        return kDecodePassOn;
+    std::uint8_t lead = 0;
+    if (!TakeLead(state, lead)) {
+        HoldLead(state, b);
+        return kDecodeHeld;
+    }
+    return lead + 256 * b;
+}
+
+int DecodeUtf16Be(DecoderState& state, bool portOpen, std::uint8_t b)
+{
+    if (!portOpen)
+        return kDecodePassOn;
+    std::uint8_t lead = 0;
+    if (!TakeLead(state, lead)) {
+        HoldLead(state, b);
+        return kDecodeHeld;
+    }
+    return 256 * lead + b;
+}
+
+int DecodeUtf8(DecoderState& state, bool portOpen, std::uint8_t b)
+{
+    if (!portOpen)
+        return kDecodePassOn;
+    if (state.nUtf8Length == 0) {
+        if (b < 0xC0)   // ASCII, or a continuation byte without a lead
+            return kDecodePassOn;
+        state.nUtf8Length = b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+        state.byLead = b;
+        state.nUtf8Held = 1;
+        return kDecodeHeld;
+    }
+    if (state.nUtf8Held < state.nUtf8Length - 1) {
+        if (state.nUtf8Held == 1)
+            state.byUtf8Second = b;
+        else
+            state.byUtf8Third = b;
+        ++state.nUtf8Held;
+        return kDecodeHeld;
+    }
+
+    int codePoint = 0;
+    switch (state.nUtf8Length) {
+    case 2:
+        codePoint = ((state.byLead & 0x1F) << 6) | (b & 0x3F);
+        break;
+    case 3:
+        codePoint = ((state.byLead & 0x0F) << 12) | ((state.byUtf8Second & 0x3F) << 6) | (b & 0x3F);
+        break;
+    default:
+        codePoint = ((state.byLead & 0x07) << 18) | ((state.byUtf8Second & 0x3F) << 12) |
+                    ((state.byUtf8Third & 0x3F) << 6) | (b & 0x3F);
+        break;
+    }
+    state.nUtf8Length = 0;
+    state.nUtf8Held = 0;
+    state.byLead = 0;
+    state.bLeadPending = false;
+    return codePoint;
+}
+
+PairResult DecodeGbk(DecoderState& state, bool portOpen, std::uint8_t b, CodePageConverter convert,
+                     std::u16string& units)
+{
+    return DecodePair(state, portOpen, b, b >= 0x80, 936, convert, units);
+}
+
+PairResult DecodeShiftJis(DecoderState& state, bool portOpen, std::uint8_t b, CodePageConverter convert,
+                          std::u16string& units)
+{
+    const bool isLead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xEA) || (b >= 0xFA && b <= 0xFC);
+    return DecodePair(state, portOpen, b, isLead, 932, convert, units);
+}
+
+} // namespace tapwire
