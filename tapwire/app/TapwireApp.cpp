@@ -4,8 +4,6 @@
 #include "TapwireDlg.h"
 #include "Utf16.h"
 
-CString g_strInstallDir;
-
 CTapwireApp theApp;
 
 namespace {

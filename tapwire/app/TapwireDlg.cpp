@@ -5,6 +5,7 @@
 #include "TapwireApp.h"
 #include "Utf16.h"
 
+CString g_strInstallDir;
 int g_nLanguage = 0;
 CString g_strPortNames[kMaxPortNames];
 
