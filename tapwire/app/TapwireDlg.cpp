@@ -31,12 +31,18 @@ void FillList(CComboBox& list, std::initializer_list<const wchar_t*> entries)
 } // namespace
 
 BEGIN_MESSAGE_MAP(CTapwireDlg, CDialog)
+    ON_CBN_SELCHANGE(IDC_BAUD_RATE, OnBaudRateChange)
+    ON_CBN_SELCHANGE(IDC_DATA_BITS, OnDataBitsChange)
+    ON_CBN_SELCHANGE(IDC_PARITY, OnParityChange)
     ON_CBN_SELCHANGE(IDC_PORT_LIST, OnPortListSelChange)
+    ON_CBN_SELCHANGE(IDC_STOP_BITS, OnStopBitsChange)
     ON_BN_CLICKED(IDC_START_STOP, OnStartStop)
     ON_MESSAGE(WM_PORT_RXCHAR, OnPortRxChar)
     ON_CBN_DROPDOWN(IDC_PORT_LIST, RefreshPortList)
     ON_CBN_CLOSEUP(IDC_PORT_LIST, OnPortListCloseUp)
     ON_WM_DESTROY()
+    ON_BN_CLICKED(IDC_LANG_ENGLISH, OnLanguageEnglish)
+    ON_BN_CLICKED(IDC_LANG_CHINESE, OnLanguageChinese)
 END_MESSAGE_MAP()
 
 CTapwireDlg::CTapwireDlg(CWnd* pParent)
@@ -152,6 +158,7 @@ BOOL CTapwireDlg::OnInitDialog()
         MessageBox(strError);
     }
 
+    LoadSettings();
     return TRUE;
 }
 

@@ -14,6 +14,7 @@ public:
     enum { IDD = IDD_TAPWIRE_DIALOG };
 
 protected:
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL PreTranslateMessage(MSG* pMsg) override;
     BOOL OnInitDialog() override;
@@ -31,6 +32,50 @@ protected:
     void OnPortListSelChange();
     // Button 1017 and status line 1048 for the current port state, by language.
     void ShowPortStateTexts();
+
+    // The settings file (settings/SettingsDlg.cpp)
+    void LoadSettings();
+    void OnBaudRateChange();
+    void OnParityChange();
+    void OnDataBitsChange();
+    void OnStopBitsChange();
+
+    // The menu bar (settings/MenuCommands.cpp); entries by position
+    static constexpr UINT kStartUpNone = 0;
+    static constexpr UINT kStartUpBootRun = 1;
+    static constexpr UINT kStartUpRunMini = 2;
+    static constexpr UINT kStartUpRunStart = 3;
+    static constexpr UINT kEncodingCount = 9;
+    CMenu* StartUpMenu() const;
+    CMenu* EncodingMenu() const;
+    void CheckStartUpEntry(UINT nPosition, BOOL bChecked);
+    // Exactly the entry of the encoding is checked; none outside 0 to 8.
+    void CheckEncodingEntry(int nEncoding);
+    void ChooseEncoding(int nEncoding);
+    void ChooseNoStartUpOption();
+    void UpdateNoneCheck();
+    void ToggleRunMini();
+
+    // Autostart registration (settings/AutostartDlg.cpp)
+    int IsAutostartRegistered();
+    void ToggleAutostart();
+    int RemoveAutostart();
+
+    // Interface language (settings/LanguageSwitch.cpp)
+    void ApplyTexts(int nLanguage);
+    void ApplyEnglishTexts();
+    void ApplyChineseTexts();
+    void ApplyJapaneseTexts();
+    void OnLanguageEnglish();
+    void OnLanguageChinese();
+
+    // About box and manual (app/AboutAndManual.cpp)
+    void ShowAboutBox();
+    void OpenManual();
+
+    // Hide to the tray right after start, by this timer's first tick.
+    static constexpr UINT_PTR kHideToTrayTimer = 1;
+    static constexpr UINT kHideToTrayDelayMs = 100;
 
     // The receive dispatcher (wedge/ReceiveDispatcher.cpp)
     LRESULT OnPortRxChar(WPARAM wParam, LPARAM lParam);

@@ -1,11 +1,36 @@
-// The interface texts that depend on the language: 1 English, 2 Chinese,
-// 3 Japanese. For any other language the functions give nullptr and the text
-// on the screen is left as it is.
+// The interface texts of each language: 1 English, 2 Chinese, 3 Japanese. For
+// any other language there are none, and the texts on the screen stay as they are.
 #pragma once
 
 namespace tapwire {
 
 enum Language { kEnglish = 1, kChinese = 2, kJapanese = 3 };
+
+struct InterfaceTexts {
+    // Dialog items, in the order the language switch sets them
+    const char16_t* groupSerial;     // 1038
+    const char16_t* labelPort;       // 1039
+    const char16_t* labelBaudRate;   // 1041
+    const char16_t* labelParity;     // 1040
+    const char16_t* labelDataBits;   // 1042
+    const char16_t* labelStopBits;   // 1043
+    // Button 1017 and status line 1048 by port state
+    const char16_t* buttonStopped;
+    const char16_t* buttonStarted;
+    const char16_t* statusStopped;
+    const char16_t* statusStarted;
+    // The menu bar, by position
+    const char16_t* menuSettings;
+    const char16_t* menuHelp;
+    const char16_t* menuStartUp;
+    const char16_t* menuEncoding;
+    const char16_t* startUp[4];      // None, run at log-on, minimise, start the port
+    const char16_t* encodings[9];    // by encoding index
+    const char16_t* helpAbout;
+};
+
+// nullptr for a language outside 1 to 3.
+const InterfaceTexts* TextsForLanguage(int language);
 
 // Button 1017 and status line 1048 for a stopped or started port.
 const char16_t* StartStopButtonText(int language, bool started);
