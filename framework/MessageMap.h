@@ -16,7 +16,6 @@ enum AfxSig : UINT {
     AfxSig_vwl,       // void (UINT, LPARAM)              OnSysCommand
     AfxSig_hv,        // HCURSOR ()                       OnQueryDragIcon
     AfxSig_lwl,       // LRESULT (WPARAM, LPARAM)         ON_MESSAGE
-    AfxSig_bwd,       // BOOL (UINT, DWORD_PTR)           OnDeviceChange
     AfxSig_vup,       // void (UINT_PTR)                  OnTimer
 };
 
@@ -24,7 +23,6 @@ using AfxPmsg_vv = void (CWnd::*)();
 using AfxPmsg_vwl = void (CWnd::*)(UINT, LPARAM);
 using AfxPmsg_hv = HCURSOR (CWnd::*)();
 using AfxPmsg_lwl = LRESULT (CWnd::*)(WPARAM, LPARAM);
-using AfxPmsg_bwd = BOOL (CWnd::*)(UINT, DWORD_PTR);
 using AfxPmsg_vup = void (CWnd::*)(UINT_PTR);
 
 // The handler of an entry; nSig tells which member holds it.
@@ -33,7 +31,6 @@ union AfxHandler {
     AfxPmsg_vwl pfn_vwl;
     AfxPmsg_hv pfn_hv;
     AfxPmsg_lwl pfn_lwl;
-    AfxPmsg_bwd pfn_bwd;
     AfxPmsg_vup pfn_vup;
 };
 
@@ -62,7 +59,6 @@ AFX_ENTRY_OVERLOAD(AfxSig_vv, pfn_vv, AfxPmsg_vv)
 AFX_ENTRY_OVERLOAD(AfxSig_vwl, pfn_vwl, AfxPmsg_vwl)
 AFX_ENTRY_OVERLOAD(AfxSig_hv, pfn_hv, AfxPmsg_hv)
 AFX_ENTRY_OVERLOAD(AfxSig_lwl, pfn_lwl, AfxPmsg_lwl)
-AFX_ENTRY_OVERLOAD(AfxSig_bwd, pfn_bwd, AfxPmsg_bwd)
 AFX_ENTRY_OVERLOAD(AfxSig_vup, pfn_vup, AfxPmsg_vup)
 #undef AFX_ENTRY_OVERLOAD
 
@@ -109,4 +105,3 @@ protected:                                                      \
 #define ON_WM_SYSCOMMAND()      AFX_ENTRY(WM_SYSCOMMAND, 0, 0, AfxPmsg_vwl, OnSysCommand)
 #define ON_WM_QUERYDRAGICON()   AFX_ENTRY(WM_QUERYDRAGICON, 0, 0, AfxPmsg_hv, OnQueryDragIcon)
 #define ON_WM_TIMER()           AFX_ENTRY(WM_TIMER, 0, 0, AfxPmsg_vup, OnTimer)
-#define ON_WM_DEVICECHANGE()    AFX_ENTRY(WM_DEVICECHANGE, 0, 0, AfxPmsg_bwd, OnDeviceChange)

@@ -170,9 +170,6 @@ BOOL CWnd::DispatchEntry(CWnd* pWnd, const AFX_MSGMAP_ENTRY* pEntry,
     case AfxSig_lwl:
         *pResult = (pWnd->*h.pfn_lwl)(wParam, lParam);
         return TRUE;
-    case AfxSig_bwd:
-        *pResult = (pWnd->*h.pfn_bwd)(static_cast<UINT>(wParam), static_cast<DWORD_PTR>(lParam));
-        return TRUE;
     case AfxSig_vup:
         (pWnd->*h.pfn_vup)(static_cast<UINT_PTR>(wParam));
         return TRUE;

@@ -98,7 +98,6 @@ protected:
     void OnSysCommand(UINT, LPARAM) { Default(); }
     void OnTimer(UINT_PTR) { Default(); }
     HCURSOR OnQueryDragIcon() { return reinterpret_cast<HCURSOR>(Default()); }
-    BOOL OnDeviceChange(UINT, DWORD_PTR) { return static_cast<BOOL>(Default()); }
 
     // Searches the message maps for a WM_COMMAND entry of this code and id.
     BOOL OnCmdMsg(UINT nID, UINT nCode);

@@ -22,6 +22,19 @@ protected:
 
     void OnDestroy();
 
+    // Tray icon, window hiding and status lamp (app/TrayAndLamp.cpp)
+    void OnSysCommand(UINT nID, LPARAM lParam);
+    void OnPaint();
+    HCURSOR OnQueryDragIcon();
+    LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
+    void OnTimer(UINT_PTR nIDEvent);
+    void DrawStatusLamp(int nState);
+    void DrawLogo();
+
+    // Scanner arrival and removal (serial/DeviceChange.cpp)
+    BOOL FindScannerPort();
+    LRESULT OnDeviceChange(WPARAM wParam, LPARAM lParam);
+
     // The port list (serial/PortListDlg.cpp)
     void RefreshPortList();
 
