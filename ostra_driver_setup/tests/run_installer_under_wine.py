@@ -1,0 +1,263 @@
+#!/usr/bin/env python3
+"""Runs the real ostra_driver_setup.exe under Wine and checks what it did.
+
+usage: run_installer_under_wine.py --exe EXE --vendor-inf INF --case CASE
+
+CASE is win10, win81, win7, vista or winxp64 (the Windows version the prefix plays while the
+installer runs twice in a scratch folder) or no-logs (a folder without logs\\).
+The prefix is $WINEPREFIX, already booted; its Windows version and every file
+the installer puts into its C:\\Windows folders are restored at the end.
+"""
+import argparse
+import os
+import pathlib
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / 'core'))
+import gen_log_messages  # noqa: E402
+
+MESSAGES = dict(gen_log_messages.read_table(
+    str(pathlib.Path(__file__).resolve().parent.parent / 'core' / 'LogMessages.txt')))
+
+FRAME = re.compile(rb'\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}\] \[driver_install_info\] \[info\] ')
+VENDOR_INF = 'Pelk_UsbToUartDriver_NoSign.inf'
+
+SECTION = '[FakeModemCopyFileSection]'
+
+
+def fixture_modem_inf(folder):
+    text = ('[Version]\r\nSignature="$CHICAGO$"\r\nClass=Modem\r\n\r\n'
+            f'{SECTION}\r\nusbser.sys,,,0x20\r\n\r\n[Strings]\r\nFixture="{folder}"\r\n')
+    return b'\xff\xfe' + text.encode('utf-16-le')
+
+
+def patched(inf_bytes):
+    marker = (SECTION + '\r\n').encode('utf-16-le')
+    at = inf_bytes.index(marker) + len(marker)
+    return inf_bytes[:at] + ';'.encode('utf-16-le') + inf_bytes[at:]
+
+
+def fixture_driver(folder):
+    return f'fixture usbser.sys from Drivers\\{folder}\r\n'.encode('ascii')
+
+
+# Per case: the Windows version name, the record naming the system (the
+# prefix's processor is AMD64), and the copies as (Drivers subfolder, file,
+# destination below drive_c/windows, record when copied, record when present).
+CASES = {
+    'win10': ('win10', 'Windows10_64', [
+        ('win10', 'mdmcpq.inf', 'inf/mdmcpq.inf', 'ModemInfCopied', 'ModemInfPatched'),
+        ('win10', 'usbser.sys', 'system32/drivers/usbser.sys', 'SerialDriverCopied', 'SerialDriverExists'),
+    ]),
+    'win7': ('win7', 'Windows7_64', [
+        ('win7_64bit/32bits', 'mdmcpq.inf', 'inf/mdmcpq.inf', 'ModemInfCopied', 'ModemInfPatched'),
+        ('win7_64bit/32bits', 'usbser.sys', 'system32/drivers/usbser.sys',
+         'System32DriverCopied', 'System32DriverExists'),
+        ('win7_64bit/64bits', 'usbser.sys', 'syswow64/drivers/usbser.sys',
+         'SysWow64DriverCopied', 'SysWow64DriverExists'),
+    ]),
+    'win81': ('win81', 'Windows8_1_64', [
+        ('win8_64bit', 'mdmcpq.inf', 'inf/mdmcpq.inf', 'ModemInfCopied', 'ModemInfPatched'),
+        ('win8_64bit', 'usbser.sys', 'system32/drivers/usbser.sys', 'SerialDriverCopied', 'SerialDriverExists'),
+    ]),
+    'vista': ('vista', 'WindowsVista64', []),
+    # XP x64 reports 5.2 and takes the XP plan, whose INF folder is spelled
+    # C:\WINDOWS\inf.
+    'winxp64': ('winxp64', 'WindowsXp64', [
+        ('xp', 'mdmcpq.inf', 'inf/mdmcpq.inf', 'ModemInfCopied', 'ModemInfPatched'),
+        ('xp', 'usbser.sys', 'system32/drivers/usbser.sys', 'SerialDriverCopied', 'SerialDriverExists'),
+    ]),
+    'no-logs': ('win10', None, []),
+}
+
+# Every destination the installer may write to, below drive_c/windows.
+DESTINATIONS = ['inf/mdmcpq.inf', 'system32/drivers/usbser.sys', 'syswow64/drivers/usbser.sys']
+
+PREINSTALL_OUTCOMES = {
+    'installed': ['CallingPreinstall', 'PreinstallSucceeded', 'VendorDriverReady'],
+    'present': ['CallingPreinstall', 'PreinstallFailed', 'VendorDriverPresent', 'VendorDriverReady'],
+    'failed': ['CallingPreinstall', 'PreinstallFailed', 'PreinstallError', 'VendorDriverFailed'],
+}
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, what):
+    if not condition:
+        raise Failure(what)
+
+
+def wine(args, cwd=None, output=None):
+    """Runs a Wine command; output, when given, receives its stdout. Files,
+    not pipes: Wine's services would keep a pipe open after the command."""
+    with tempfile.TemporaryFile() as out:
+        result = subprocess.run(['wine'] + args, cwd=cwd, stdin=subprocess.DEVNULL,
+                                stdout=out, stderr=subprocess.DEVNULL, timeout=180)
+        if output is not None:
+            out.seek(0)
+            output.append(out.read().decode('utf-8', 'replace'))
+    return result.returncode
+
+
+def windows_version():
+    out = []
+    if wine(['reg', 'query', r'HKCU\Software\Wine', '/v', 'Version'], output=out) != 0:
+        return None
+    m = re.search(r'Version\s+REG_SZ\s+(\S+)', out[0])
+    return m.group(1) if m else None
+
+
+def set_windows_version(version):
+    if version is None:
+        wine(['reg', 'delete', r'HKCU\Software\Wine', '/v', 'Version', '/f'])
+    else:
+        check(wine(['reg', 'add', r'HKCU\Software\Wine', '/v', 'Version', '/t', 'REG_SZ',
+                    '/d', version, '/f']) == 0, f'cannot set the Windows version {version}')
+
+
+def log_messages(path):
+    """The decoded messages of the log's records; checks each record's frame
+    and its CR LF."""
+    data = path.read_bytes()
+    starts = [m for m in FRAME.finditer(data)]
+    check(starts and starts[0].start() == 0, 'the log does not start with a record')
+    messages = []
+    for i, m in enumerate(starts):
+        end = starts[i + 1].start() if i + 1 < len(starts) else len(data)
+        record = data[m.end():end]
+        check(record.endswith(b'\r\n'), f'record {i} does not end in CR LF: {record!r}')
+        messages.append(record[:-2].decode('gbk'))
+    return messages
+
+
+def names_to_texts(names):
+    return [MESSAGES[n] for n in names]
+
+
+def describe(messages):
+    inverse = {text: name for name, text in MESSAGES.items()}
+    return '\n  '.join(inverse.get(m, repr(m)) for m in messages)
+
+
+def vendor_infs_in(inf_dir, vendor_bytes):
+    return sorted(p for p in inf_dir.iterdir()
+                  if p.suffix.lower() == '.inf' and p.read_bytes() == vendor_bytes)
+
+
+def expect_run(messages, system, copies, first_run, installed_infs):
+    """Checks one run's records; returns how the pre-install went."""
+    plan = [system] + [c[3] if first_run else c[4] for c in copies]
+    for outcome, records in PREINSTALL_OUTCOMES.items():
+        expected = names_to_texts(['LogOpened', 'DriverVersion', 'DetectingSystem'] + plan +
+                                  ['Separator', 'InstallingVendorDriver'] + records +
+                                  ['LogClosing', 'RunEnd'])
+        if messages == expected:
+            if outcome != 'failed':
+                check(installed_infs, 'the log reports the vendor INF in place, the INF folder lacks it')
+            return outcome
+    raise Failure('unexpected records:\n  ' + describe(messages))
+
+
+def run_case(case, exe, vendor_inf, scratch, windir):
+    version, system, copies = CASES[case]
+    folder = scratch / 'setup'
+    drivers = folder / 'Drivers'
+    drivers.mkdir(parents=True)
+    shutil.copy(exe, folder / 'ostra_driver_setup.exe')
+    shutil.copy(vendor_inf, drivers / VENDOR_INF)
+    vendor_bytes = (drivers / VENDOR_INF).read_bytes()
+    for sub in ['xp', 'win7_32bit', 'win7_64bit/32bits', 'win7_64bit/64bits', 'win8_64bit', 'win10']:
+        (drivers / sub).mkdir(parents=True)
+        (drivers / sub / 'usbser.sys').write_bytes(fixture_driver(sub))
+        if sub != 'win7_64bit/64bits':
+            (drivers / sub / 'mdmcpq.inf').write_bytes(fixture_modem_inf(sub))
+    if case != 'no-logs':
+        (folder / 'logs').mkdir()
+    log = folder / 'logs' / 'Pelk_Ostra_Driver_NoSign_Log.txt'
+    inf_dir = windir / 'inf'
+    infs_before = vendor_infs_in(inf_dir, vendor_bytes)
+    check(not infs_before, 'the vendor INF is in the prefix before the run')
+
+    set_windows_version(version)
+    exe_in_folder = str(folder / 'ostra_driver_setup.exe')
+
+    if case == 'no-logs':
+        check(wine([exe_in_folder], cwd=folder) == 1, 'exit code is not 1 without a logs folder')
+        check(not (folder / 'logs').exists(), 'the installer created the logs folder')
+        for dest in DESTINATIONS:
+            check(not (windir / dest).exists(), f'{dest} was written without a log')
+        check(not vendor_infs_in(inf_dir, vendor_bytes), 'the vendor INF was installed without a log')
+        return
+
+    check(wine([exe_in_folder], cwd=folder) == 0, 'first run: exit code is not 0')
+    first = log_messages(log)
+    expect_run(first, system, copies, True, vendor_infs_in(inf_dir, vendor_bytes))
+    for sub, name, dest, _, _ in copies:
+        check((windir / dest).read_bytes() == (drivers / sub / name).read_bytes(),
+              f'{dest} is not the copy of Drivers/{sub}/{name}')
+    copied = {c[2] for c in copies}
+    for dest in DESTINATIONS:
+        if dest not in copied:
+            check(not (windir / dest).exists(), f'{dest} was written, the plan has no such copy')
+
+    check(wine([exe_in_folder], cwd=folder) == 0, 'second run: exit code is not 0')
+    both = log_messages(log)
+    check(both[:len(first)] == first, 'the second run did not append to the first')
+    expect_run(both[len(first):], system, copies, False, vendor_infs_in(inf_dir, vendor_bytes))
+    for sub, name, dest, _, _ in copies:
+        shipped = (drivers / sub / name).read_bytes()
+        want = patched(shipped) if name == 'mdmcpq.inf' else shipped
+        check((windir / dest).read_bytes() == want, f'{dest} after the second run')
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument('--exe', required=True)
+    parser.add_argument('--vendor-inf', required=True)
+    parser.add_argument('--case', required=True, choices=sorted(CASES))
+    args = parser.parse_args()
+
+    prefix = os.environ.get('WINEPREFIX')
+    if not prefix or not (pathlib.Path(prefix) / 'drive_c' / 'windows').is_dir():
+        print('WINEPREFIX must name a booted Wine prefix', file=sys.stderr)
+        return 2
+    windir = pathlib.Path(prefix) / 'drive_c' / 'windows'
+
+    # What the run may change, to be put back afterwards.
+    saved_version = windows_version()
+    saved_files = {d: (windir / d).read_bytes() for d in DESTINATIONS if (windir / d).is_file()}
+    created_dirs = [windir / 'syswow64' / 'drivers'] if not (windir / 'syswow64' / 'drivers').exists() else []
+    for d in created_dirs:
+        d.mkdir(parents=True)
+    for d in DESTINATIONS:
+        (windir / d).unlink(missing_ok=True)
+    infs_before = set((windir / 'inf').iterdir())
+    scratch = pathlib.Path(tempfile.mkdtemp(prefix='ostra-wine-'))
+    try:
+        run_case(args.case, pathlib.Path(args.exe), pathlib.Path(args.vendor_inf), scratch, windir)
+    except Failure as e:
+        print(f'{args.case}: {e}', file=sys.stderr)
+        return 1
+    finally:
+        set_windows_version(saved_version)
+        for d in DESTINATIONS:
+            (windir / d).unlink(missing_ok=True)
+        for p in set((windir / 'inf').iterdir()) - infs_before:
+            p.unlink()
+        for d, data in saved_files.items():
+            (windir / d).write_bytes(data)
+        for d in created_dirs:
+            shutil.rmtree(d, ignore_errors=True)
+        shutil.rmtree(scratch, ignore_errors=True)
+    print(f'{args.case}: ok')
+    return 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())

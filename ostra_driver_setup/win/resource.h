@@ -1,0 +1,3 @@
+#pragma once
+
+#define IDI_OSTRA_DRIVER_SETUP 101
