@@ -9,6 +9,7 @@ PACKAGES="
   googletest libspdlog-dev libfmt-dev
   wine wine64 xvfb socat x11-utils imagemagick
   fonts-wqy-microhei fonts-wine
+  fp-utils
 "
 
 missing=""
