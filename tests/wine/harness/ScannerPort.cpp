@@ -1,0 +1,57 @@
+#include "ScannerPort.h"
+
+#include "HarnessEnv.h"
+
+#include <algorithm>
+
+namespace wineharness {
+
+ScannerPort::ScannerPort(int number) : m_strName(L"\\\\.\\COM" + std::to_wstring(number))
+{
+    m_hPort = CreateFileW(m_strName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                          0, nullptr);
+    if (m_hPort == INVALID_HANDLE_VALUE)
+        ThrowLastError("cannot open the scanner side " + Narrow(m_strName));
+    // A write must never wait for ever on a pty nobody drains.
+    COMMTIMEOUTS timeouts{};
+    timeouts.WriteTotalTimeoutConstant = 10000;
+    SetCommTimeouts(m_hPort, &timeouts);
+}
+
+ScannerPort::~ScannerPort()
+{
+    if (m_hPort != INVALID_HANDLE_VALUE)
+        CloseHandle(m_hPort);
+}
+
+void ScannerPort::Write(const std::vector<uint8_t>& bytes)
+{
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD written = 0;
+        if (!WriteFile(m_hPort, bytes.data() + done, static_cast<DWORD>(bytes.size() - done),
+                       &written, nullptr))
+            ThrowLastError("WriteFile failed on " + Narrow(m_strName));
+        if (written == 0)
+            throw HarnessError("WriteFile wrote nothing on " + Narrow(m_strName));
+        done += written;
+    }
+}
+
+void ScannerPort::Write(const std::string& bytes)
+{
+    Write(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+}
+
+void ScannerPort::WritePaced(const std::vector<uint8_t>& bytes, DWORD pauseMs, size_t chunkSize)
+{
+    chunkSize = std::max<size_t>(chunkSize, 1);
+    for (size_t start = 0; start < bytes.size(); start += chunkSize) {
+        if (start > 0)
+            Sleep(pauseMs);
+        const size_t end = std::min(bytes.size(), start + chunkSize);
+        Write(std::vector<uint8_t>(bytes.begin() + start, bytes.begin() + end));
+    }
+}
+
+}  // namespace wineharness

@@ -1,0 +1,148 @@
+#!/usr/bin/env bash
+# Runs a command inside a throwaway Wine world for the black-box tests:
+#   - a fresh WINEPREFIX, booted once, with the CJK font link in place;
+#   - an Xvfb display of its own;
+#   - a pool of serial port pairs: socat joins two ptys, the "app side" is
+#     linked as COMa and the "scanner side" as COMb of the prefix, so a test
+#     program plays the scanner by writing to COMb through the serial API;
+#   - Wine's services already running, so that the first test process does
+#     not start them with ctest's output pipes in hand (ctest would hang).
+# Exported to the command: WINEPREFIX, DISPLAY, WINEDEBUG, LC_ALL,
+#   TAPWIRE_COM_PAIRS  "app:scanner,..." e.g. "7:27,8:28,12:32" (set it
+#                      beforehand to get other pairs)
+#   TAPWIRE_HARNESS_DIR  scratch folder of this run (removed afterwards)
+# Everything is torn down afterwards without a word, so the command's own
+# output stays last, and the script exits with the command's status.
+#
+# Usage: with-harness.sh <command> [args...]
+set -u
+
+if [ $# -eq 0 ]; then
+    echo "usage: $0 <command> [args...]" >&2
+    exit 2
+fi
+
+: "${TAPWIRE_COM_PAIRS:=7:27,8:28,12:32}"
+BOOT_TIMEOUT=${TAPWIRE_HARNESS_BOOT_TIMEOUT:-180}
+
+say() { echo "harness: $*" >&2; }
+die() { say "$*"; exit 1; }
+
+run_dir=$(mktemp -d "${TMPDIR:-/tmp}/tapwire-wine.XXXXXX") || die "cannot create a scratch folder"
+xvfb_pid=
+socat_pids=()
+
+cleanup() {
+    trap - EXIT INT TERM
+    {
+        if [ -d "$run_dir/prefix" ]; then
+            wineserver -k
+            # The server saves the registry as it ends: let it finish before
+            # the prefix goes away.
+            timeout 15 wineserver -w
+        fi
+        for pid in "${socat_pids[@]}"; do
+            kill -- "-$pid"
+        done
+        [ -n "$xvfb_pid" ] && kill "$xvfb_pid"
+        wait
+        rm -rf "$run_dir"
+    } >/dev/null 2>&1
+}
+cmd_pid=
+# On INT or TERM the command is ended first, then everything else.
+on_signal() {
+    [ -n "$cmd_pid" ] && kill -TERM "$cmd_pid" 2>/dev/null && wait "$cmd_pid" 2>/dev/null
+    exit "$1"
+}
+trap cleanup EXIT
+trap 'on_signal 130' INT
+trap 'on_signal 143' TERM
+
+export WINEPREFIX="$run_dir/prefix"
+export WINEDEBUG=-all
+export LC_ALL=C.UTF-8
+export TAPWIRE_COM_PAIRS
+export TAPWIRE_HARNESS_DIR="$run_dir"
+started=$(date +%s)
+
+# --- display -------------------------------------------------------------
+# -displayfd lets Xvfb pick a free display number and tell us which.
+Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp 3>"$run_dir/display" >"$run_dir/xvfb.log" 2>&1 &
+xvfb_pid=$!
+disown "$xvfb_pid"
+for _ in $(seq 100); do
+    [ -s "$run_dir/display" ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || die "Xvfb did not start: $(cat "$run_dir/xvfb.log")"
+    sleep 0.1
+done
+[ -s "$run_dir/display" ] || die "Xvfb did not report a display within 10 s"
+export DISPLAY=":$(head -n1 "$run_dir/display")"
+
+# --- prefix --------------------------------------------------------------
+mkdir "$WINEPREFIX" || die "cannot create the prefix folder"
+# A persistent server keeps the services alive between test processes.
+wineserver -p || die "wineserver did not start"
+# No Mono or Gecko in this prefix: their installers would only ask questions.
+WINEDLLOVERRIDES="mscoree,mshtml=" timeout "$BOOT_TIMEOUT" wine wineboot -i \
+    </dev/null >"$run_dir/wineboot.log" 2>&1 \
+    || die "wineboot failed or timed out: $(tail -n 5 "$run_dir/wineboot.log")"
+
+# Fonts from fonts-wine that this Wine does not find by itself: Tahoma and
+# Marlett (the glyphs of the caption buttons). Chinese and Japanese texts
+# need the CJK font linked behind the faces the programs ask for: Tahoma
+# (menus, message boxes) and Arial (Tapwire's dialogs), which has no file
+# here and falls back to another face, but the link still applies.
+fonts="$WINEPREFIX/drive_c/windows/Fonts"
+mkdir -p "$fonts"
+cp /usr/share/wine/fonts/tahoma*.ttf /usr/share/wine/fonts/marlett.ttf "$fonts/" 2>/dev/null \
+    || say "warning: fonts missing in /usr/share/wine/fonts (package fonts-wine)"
+for face in Tahoma Arial 'Microsoft Sans Serif'; do
+    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+        /v "$face" /t REG_MULTI_SZ /f \
+        /d 'wqy-microhei.ttc,WenQuanYi Micro Hei\0MSGOTHIC.TTC,MS UI Gothic\0SIMSUN.TTC,SimSun' \
+        </dev/null >/dev/null 2>&1 || die "cannot write the font link for $face"
+done
+
+# There is no window manager on this display. Wine would wait up to 2 s for
+# one to acknowledge every window it hides (each close, each SW_HIDE); as
+# unmanaged windows they go at once and Wine draws their frames itself.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+    </dev/null >/dev/null 2>&1 || die "cannot configure the X11 driver"
+
+# --- serial port pairs ---------------------------------------------------
+# Should a socat end (an error on one of its ptys), the loop brings the pair
+# back under the same link names, so the rest of the run still has it.
+IFS=',' read -r -a pairs <<<"$TAPWIRE_COM_PAIRS"
+for pair in "${pairs[@]}"; do
+    app=${pair%%:*}
+    scanner=${pair##*:}
+    case "$app$scanner" in *[!0-9]*|'') die "bad pair '$pair' in TAPWIRE_COM_PAIRS" ;; esac
+    a="$run_dir/com$app"
+    b="$run_dir/com$scanner"
+    setsid sh -c 'while :; do socat pty,raw,echo=0,link="$1" pty,raw,echo=0,link="$2"; sleep 0.05; done' \
+        sh "$a" "$b" </dev/null >/dev/null 2>&1 &
+    socat_pids+=($!)
+    disown $!
+    for _ in $(seq 100); do
+        [ -e "$a" ] && [ -e "$b" ] && break
+        sleep 0.05
+    done
+    [ -e "$a" ] && [ -e "$b" ] || die "socat did not create the ptys of COM$app/COM$scanner"
+    ln -sfn "$a" "$WINEPREFIX/dosdevices/com$app"
+    ln -sfn "$b" "$WINEPREFIX/dosdevices/com$scanner"
+done
+
+# Start the services now, with no pipe of ours in their hands.
+wine cmd /c exit </dev/null >/dev/null 2>&1 || die "wine cmd did not run"
+
+say "prefix ready in $(( $(date +%s) - started )) s (DISPLAY=$DISPLAY, COM pairs $TAPWIRE_COM_PAIRS)"
+
+# In the background and waited for, so that a signal reaches our trap at
+# once instead of after the command; stdin is handed on explicitly.
+"$@" <&0 &
+cmd_pid=$!
+wait "$cmd_pid"
+status=$?
+cmd_pid=
+exit "$status"
