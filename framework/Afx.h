@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include "String.h"
+#include "Types.h"
 #include "Map.h"
 #include "MessageMap.h"
 #include "Wnd.h"

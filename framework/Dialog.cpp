@@ -108,11 +108,13 @@ INT_PTR CDialog::DoModal()
 void CDialog::RunModalLoop()
 {
     // A template without WS_VISIBLE is shown when the loop first finds the queue
-    // empty, so that what initialisation shows (message boxes) comes first.
+    // empty, so that what initialisation posted is handled first. A timer that
+    // is already due does not hold the window back: its handler may want to
+    // hide it (as a hide-to-tray timer does), which must come after the show.
     bool bShowOnIdle = !(GetStyle() & WS_VISIBLE);
     MSG msg;
     while (m_bContinueModal) {
-        if (bShowOnIdle && !::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+        if (bShowOnIdle && (!::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE) || msg.message == WM_TIMER)) {
             ShowWindow(SW_SHOWNORMAL);
             UpdateWindow();
             bShowOnIdle = false;

@@ -58,6 +58,11 @@ BOOL CFont::CreateFontIndirect(const LOGFONTW* lpLogFont)
     return Attach(::CreateFontIndirectW(lpLogFont));
 }
 
+BOOL CBrush::CreateSolidBrush(COLORREF crColor)
+{
+    return Attach(::CreateSolidBrush(crColor));
+}
+
 CDC::~CDC()
 {
     DeleteDC();
@@ -109,6 +114,16 @@ BOOL CDC::DrawIcon(int x, int y, HICON hIcon)
 int CDC::DrawText(LPCWSTR lpszString, int nCount, LPRECT lpRect, UINT nFormat)
 {
     return ::DrawTextW(m_hDC, lpszString, nCount, lpRect, nFormat);
+}
+
+void CDC::FillRect(LPCRECT lpRect, CBrush* pBrush)
+{
+    ::FillRect(m_hDC, lpRect, static_cast<HBRUSH>(pBrush->m_hObject));
+}
+
+void CDC::FrameRect(LPCRECT lpRect, CBrush* pBrush)
+{
+    ::FrameRect(m_hDC, lpRect, static_cast<HBRUSH>(pBrush->m_hObject));
 }
 
 BOOL CDC::TransparentBlt(int xDest, int yDest, int nDestWidth, int nDestHeight, CDC* pSrcDC,

@@ -35,6 +35,11 @@ public:
     BOOL CreateFontIndirect(const LOGFONTW* lpLogFont);
 };
 
+class CBrush : public CGdiObject {
+public:
+    BOOL CreateSolidBrush(COLORREF crColor);
+};
+
 class CDC {
 public:
     CDC() = default;
@@ -56,6 +61,8 @@ public:
     int SetBkMode(int nBkMode);
     BOOL DrawIcon(int x, int y, HICON hIcon);
     int DrawText(LPCWSTR lpszString, int nCount, LPRECT lpRect, UINT nFormat);
+    void FillRect(LPCRECT lpRect, CBrush* pBrush);
+    void FrameRect(LPCRECT lpRect, CBrush* pBrush);
     BOOL TransparentBlt(int xDest, int yDest, int nDestWidth, int nDestHeight, CDC* pSrcDC,
                         int xSrc, int ySrc, int nSrcWidth, int nSrcHeight, UINT clrTransparent);
 };

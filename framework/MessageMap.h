@@ -6,6 +6,8 @@
 // silent mismatch at run time.
 #pragma once
 
+#include "Types.h"
+
 #include <windows.h>
 
 class CWnd;
@@ -17,6 +19,7 @@ enum AfxSig : UINT {
     AfxSig_hv,        // HCURSOR ()                       OnQueryDragIcon
     AfxSig_lwl,       // LRESULT (WPARAM, LPARAM)         ON_MESSAGE
     AfxSig_vup,       // void (UINT_PTR)                  OnTimer
+    AfxSig_vwp,       // void (UINT, CPoint)              OnMouseMove, OnLButtonDown
 };
 
 using AfxPmsg_vv = void (CWnd::*)();
@@ -24,6 +27,7 @@ using AfxPmsg_vwl = void (CWnd::*)(UINT, LPARAM);
 using AfxPmsg_hv = HCURSOR (CWnd::*)();
 using AfxPmsg_lwl = LRESULT (CWnd::*)(WPARAM, LPARAM);
 using AfxPmsg_vup = void (CWnd::*)(UINT_PTR);
+using AfxPmsg_vwp = void (CWnd::*)(UINT, CPoint);
 
 // The handler of an entry; nSig tells which member holds it.
 union AfxHandler {
@@ -32,6 +36,7 @@ union AfxHandler {
     AfxPmsg_hv pfn_hv;
     AfxPmsg_lwl pfn_lwl;
     AfxPmsg_vup pfn_vup;
+    AfxPmsg_vwp pfn_vwp;
 };
 
 struct AFX_MSGMAP_ENTRY {
@@ -60,6 +65,7 @@ AFX_ENTRY_OVERLOAD(AfxSig_vwl, pfn_vwl, AfxPmsg_vwl)
 AFX_ENTRY_OVERLOAD(AfxSig_hv, pfn_hv, AfxPmsg_hv)
 AFX_ENTRY_OVERLOAD(AfxSig_lwl, pfn_lwl, AfxPmsg_lwl)
 AFX_ENTRY_OVERLOAD(AfxSig_vup, pfn_vup, AfxPmsg_vup)
+AFX_ENTRY_OVERLOAD(AfxSig_vwp, pfn_vwp, AfxPmsg_vwp)
 #undef AFX_ENTRY_OVERLOAD
 
 #define DECLARE_MESSAGE_MAP()                                   \
@@ -105,3 +111,5 @@ protected:                                                      \
 #define ON_WM_SYSCOMMAND()      AFX_ENTRY(WM_SYSCOMMAND, 0, 0, AfxPmsg_vwl, OnSysCommand)
 #define ON_WM_QUERYDRAGICON()   AFX_ENTRY(WM_QUERYDRAGICON, 0, 0, AfxPmsg_hv, OnQueryDragIcon)
 #define ON_WM_TIMER()           AFX_ENTRY(WM_TIMER, 0, 0, AfxPmsg_vup, OnTimer)
+#define ON_WM_MOUSEMOVE()       AFX_ENTRY(WM_MOUSEMOVE, 0, 0, AfxPmsg_vwp, OnMouseMove)
+#define ON_WM_LBUTTONDOWN()     AFX_ENTRY(WM_LBUTTONDOWN, 0, 0, AfxPmsg_vwp, OnLButtonDown)

@@ -173,6 +173,11 @@ BOOL CWnd::DispatchEntry(CWnd* pWnd, const AFX_MSGMAP_ENTRY* pEntry,
     case AfxSig_vup:
         (pWnd->*h.pfn_vup)(static_cast<UINT_PTR>(wParam));
         return TRUE;
+    case AfxSig_vwp:
+        // Signed: left of or above the client area (with the capture) is negative.
+        (pWnd->*h.pfn_vwp)(static_cast<UINT>(wParam),
+                           CPoint(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))));
+        return TRUE;
     case AfxSig_end:
         break;
     }
@@ -344,6 +349,22 @@ void CWnd::GetClientRect(LPRECT lpRect) const
 void CWnd::GetWindowRect(LPRECT lpRect) const
 {
     ::GetWindowRect(m_hWnd, lpRect);
+}
+
+void CWnd::ClientToScreen(LPPOINT lpPoint) const
+{
+    ::ClientToScreen(m_hWnd, lpPoint);
+}
+
+void CWnd::ClientToScreen(LPRECT lpRect) const
+{
+    ::ClientToScreen(m_hWnd, reinterpret_cast<LPPOINT>(&lpRect->left));
+    ::ClientToScreen(m_hWnd, reinterpret_cast<LPPOINT>(&lpRect->right));
+}
+
+CWnd* CWnd::SetCapture()
+{
+    return FromHandle(::SetCapture(m_hWnd));
 }
 
 void CWnd::Invalidate(BOOL bErase)

@@ -73,6 +73,10 @@ public:
     BOOL SetForegroundWindow();
     void GetClientRect(LPRECT lpRect) const;
     void GetWindowRect(LPRECT lpRect) const;
+    void ClientToScreen(LPPOINT lpPoint) const;
+    void ClientToScreen(LPRECT lpRect) const;
+    // Returns the window that had the capture before, or nullptr.
+    CWnd* SetCapture();
     void Invalidate(BOOL bErase = TRUE);
     void InvalidateRect(LPCRECT lpRect, BOOL bErase = TRUE);
     void UpdateWindow();
@@ -98,6 +102,8 @@ protected:
     void OnSysCommand(UINT, LPARAM) { Default(); }
     void OnTimer(UINT_PTR) { Default(); }
     HCURSOR OnQueryDragIcon() { return reinterpret_cast<HCURSOR>(Default()); }
+    void OnMouseMove(UINT, CPoint) { Default(); }
+    void OnLButtonDown(UINT, CPoint) { Default(); }
 
     // Searches the message maps for a WM_COMMAND entry of this code and id.
     BOOL OnCmdMsg(UINT nID, UINT nCode);

@@ -5,6 +5,7 @@
 #include "Afx.h"
 #include "KeyEvents.h"
 #include "SerialPort.h"
+#include "TTComboBox.h"
 #include "resource.h"
 
 class CTapwireDlg : public CDialog {
@@ -119,7 +120,7 @@ private:
     BOOL m_bUserRequest = FALSE;   // the autostart toggle runs for the user's command
     CSerialPort m_SerialPort;
     NOTIFYICONDATAW m_nid = {};    // the tray icon
-    CComboBox m_cbPort;
+    CTTComboBox m_cbPort;
     CComboBox m_cbStopBits;
     CComboBox m_cbParity;
     CComboBox m_cbDataBits;

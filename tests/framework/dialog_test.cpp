@@ -114,3 +114,42 @@ TEST(ModalLoop, OwnerIsDisabledWhileTheDialogRunsAndEnabledAfter)
     EXPECT_TRUE(owner.IsWindowEnabled());
     owner.DestroyWindow();
 }
+
+namespace {
+
+// A timer already due when the loop starts: its handler must find the dialog
+// shown, so that a handler hiding the window (hide to tray) has the last word.
+class CTimerDialog : public CDialog {
+public:
+    CTimerDialog() : CDialog(IDD_TEST_DIALOG) {}
+    BOOL bVisibleAtTimer = FALSE;
+
+protected:
+    BOOL OnInitDialog() override
+    {
+        CDialog::OnInitDialog();
+        SetTimer(1, 1);
+        ::Sleep(50);   // a slow initialisation
+        return TRUE;
+    }
+    void OnTimer(UINT_PTR nIDEvent)
+    {
+        KillTimer(nIDEvent);
+        bVisibleAtTimer = IsWindowVisible();
+        EndDialog(IDOK);
+    }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CTimerDialog, CDialog)
+    ON_WM_TIMER()
+END_MESSAGE_MAP()
+
+} // namespace
+
+TEST(ModalLoop, DialogIsShownBeforeATimerThatIsAlreadyDue)
+{
+    CTimerDialog dlg;
+    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_TRUE(dlg.bVisibleAtTimer);
+}

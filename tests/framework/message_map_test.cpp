@@ -105,6 +105,41 @@ TEST(MessageMap, UnmappedMessagesGetTheDefaultProcessing)
 
 namespace {
 
+// Mouse handlers with their MFC signature.
+class CMouseWnd : public CWnd {
+public:
+    std::vector<std::string> calls;
+protected:
+    void OnMouseMove(UINT nFlags, CPoint point) { Record("move", nFlags, point); }
+    void OnLButtonDown(UINT nFlags, CPoint point) { Record("down", nFlags, point); }
+    DECLARE_MESSAGE_MAP()
+private:
+    void Record(const char* what, UINT nFlags, CPoint point)
+    {
+        calls.push_back(std::string(what) + " " + std::to_string(nFlags) + " " + std::to_string(point.x) + "," +
+                        std::to_string(point.y));
+    }
+};
+
+BEGIN_MESSAGE_MAP(CMouseWnd, CWnd)
+    ON_WM_MOUSEMOVE()
+    ON_WM_LBUTTONDOWN()
+END_MESSAGE_MAP()
+
+} // namespace
+
+TEST(MessageMap, MouseHandlersGetTheFlagsAndASignedClientPoint)
+{
+    CMouseWnd wnd;
+    CreateTestWindow(wnd);
+    wnd.SendMessage(WM_MOUSEMOVE, MK_SHIFT, MAKELPARAM(12, 34));
+    // With the capture, a point left of and above the window is negative.
+    wnd.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(-3, -40));
+    EXPECT_EQ(wnd.calls, (std::vector<std::string>{ "move 4 12,34", "down 1 -3,-40" }));
+}
+
+namespace {
+
 class CSubclassedEdit : public CWnd {
 public:
     HWND hWndSeenInPreSubclass = nullptr;
