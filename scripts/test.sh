@@ -4,4 +4,5 @@
 # output ends with ctest's summary.
 set -eu
 cd "$(dirname "$0")/.."
-exec tests/wine/with-harness.sh ctest --test-dir build --output-on-failure --timeout 300
+TAPWIRE_DESKTOP_KEEPER=build/win64/tests/wine/DesktopKeeper.exe \
+    exec tests/wine/with-harness.sh ctest --test-dir build --output-on-failure --timeout 300

@@ -11,6 +11,7 @@
 #   TAPWIRE_COM_PAIRS  "app:scanner,..." e.g. "7:27,8:28,12:32" (set it
 #                      beforehand to get other pairs)
 #   TAPWIRE_HARNESS_DIR  scratch folder of this run (removed afterwards)
+# Read from the caller: TAPWIRE_DESKTOP_KEEPER (see below), TAPWIRE_COM_PAIRS.
 # Everything is torn down afterwards without a word, so the command's own
 # output stays last, and the script exits with the command's status.
 #
@@ -135,6 +136,16 @@ done
 
 # Start the services now, with no pipe of ours in their hands.
 wine cmd /c exit </dev/null >/dev/null 2>&1 || die "wine cmd did not run"
+
+# Wine's desktop process ends a few seconds after the last window goes, and
+# the next program to open a window then waits many seconds for a new one.
+# TAPWIRE_DESKTOP_KEEPER names a program (DesktopKeeper.exe of the build) that
+# holds a hidden window for the whole run.
+if [ -n "${TAPWIRE_DESKTOP_KEEPER:-}" ]; then
+    [ -f "$TAPWIRE_DESKTOP_KEEPER" ] || die "no desktop keeper at $TAPWIRE_DESKTOP_KEEPER"
+    setsid wine "$TAPWIRE_DESKTOP_KEEPER" </dev/null >/dev/null 2>&1 &
+    disown $!
+fi
 
 say "prefix ready in $(( $(date +%s) - started )) s (DISPLAY=$DISPLAY, COM pairs $TAPWIRE_COM_PAIRS)"
 
