@@ -1,7 +1,6 @@
 #!/bin/sh
-# Starts the x86_64 build of Tapwire under Wine in a throwaway prefix. With a
-# DISPLAY the window shows there; without one an Xvfb display is used and a
-# screenshot is saved under build/.
+# Starts the x86_64 build of Tapwire under Wine in a throwaway prefix and X
+# display, with a simulated scanner typing into a window; saves a screenshot.
 set -eu
 cd "$(dirname "$0")/.."
-exec tests/wine/run-demo.sh "$@"
+exec tests/wine/with-harness.sh scripts/demo.sh
