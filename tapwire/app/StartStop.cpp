@@ -14,11 +14,6 @@ constexpr UINT kSettingControls[] = { IDC_PORT_LIST, IDC_BAUD_RATE, IDC_PARITY, 
 constexpr DWORD kPortEventMask = EV_RXCHAR | EV_RXFLAG;
 constexpr UINT kTxBufferSize = 512;
 
-const wchar_t* AsWide(const char16_t* text)
-{
-    return reinterpret_cast<const wchar_t*>(text);
-}
-
 } // namespace
 
 void CTapwireDlg::ShowPortStateTexts()

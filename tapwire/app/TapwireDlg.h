@@ -4,6 +4,7 @@
 
 #include "Afx.h"
 #include "KeyEvents.h"
+#include "PortList.h"
 #include "SerialPort.h"
 #include "TTComboBox.h"
 #include "resource.h"
@@ -38,6 +39,8 @@ protected:
 
     // The port list (serial/PortListDlg.cpp)
     void RefreshPortList();
+    // m_strVidPid1 to m_strVidPid3, in the order they are tested.
+    tapwire::ScannerPatterns ScannerPatterns() const;
 
     // Start and stop (app/StartStop.cpp)
     void OnStartStop();

@@ -18,3 +18,9 @@ inline std::u16string ToU16(const CString& text)
     return std::u16string(reinterpret_cast<const char16_t*>(text.GetString()),
                           static_cast<std::size_t>(text.GetLength()));
 }
+
+// A UTF-16 literal of the platform-free code, as the Win32 calls take it.
+inline const wchar_t* AsWide(const char16_t* text)
+{
+    return reinterpret_cast<const wchar_t*>(text);
+}

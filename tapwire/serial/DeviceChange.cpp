@@ -16,7 +16,7 @@ BOOL CTapwireDlg::FindScannerPort()
     if (hDevInfo == INVALID_HANDLE_VALUE)
         return FALSE;
 
-    const tapwire::ScannerPatterns patterns = { ToU16(m_strVidPid1), ToU16(m_strVidPid2), ToU16(m_strVidPid3) };
+    const tapwire::ScannerPatterns patterns = ScannerPatterns();
     BOOL bFound = FALSE;
     SP_DEVINFO_DATA devInfo = {};
     devInfo.cbSize = sizeof(devInfo);
@@ -50,7 +50,7 @@ LRESULT CTapwireDlg::OnDeviceChange(WPARAM wParam, LPARAM lParam)
     const size_t nMaxUnits = cbName / sizeof(wchar_t);
     CString strName(pInterface->dbcc_name, static_cast<int>(wcsnlen(pInterface->dbcc_name, nMaxUnits)));
     strName.MakeUpper();
-    const tapwire::ScannerPatterns patterns = { ToU16(m_strVidPid1), ToU16(m_strVidPid2), ToU16(m_strVidPid3) };
+    const tapwire::ScannerPatterns patterns = ScannerPatterns();
     if (!tapwire::MatchesScanner(ToU16(strName), patterns))
         return TRUE;
 

@@ -64,6 +64,11 @@ bool EnumeratePortDevices(std::vector<tapwire::PortDevice>& devices)
 
 } // namespace
 
+tapwire::ScannerPatterns CTapwireDlg::ScannerPatterns() const
+{
+    return { ToU16(m_strVidPid1), ToU16(m_strVidPid2), ToU16(m_strVidPid3) };
+}
+
 void CTapwireDlg::RefreshPortList()
 {
     std::vector<tapwire::PortDevice> devices;
@@ -76,7 +81,7 @@ void CTapwireDlg::RefreshPortList()
         state.names.push_back(ToU16(strName));
     state.scannerIndex = m_nScannerIndex;
     state.portName = ToU16(m_strPortName);
-    tapwire::RefreshPortListState(state, devices, { ToU16(m_strVidPid1), ToU16(m_strVidPid2), ToU16(m_strVidPid3) });
+    tapwire::RefreshPortListState(state, devices, ScannerPatterns());
 
     m_cbPort.ResetContent();
     for (const std::u16string& entry : state.entries)

@@ -3,13 +3,9 @@
 
 #include "LanguageTexts.h"
 #include "SettingsFile.h"
+#include "Utf16.h"
 
 namespace {
-
-const wchar_t* AsWide(const char16_t* text)
-{
-    return reinterpret_cast<const wchar_t*>(text);
-}
 
 constexpr UINT kStartUpIds[] = { ID_STARTUP_NONE, ID_STARTUP_BOOTRUN, ID_STARTUP_RUNMINI, ID_STARTUP_RUNSTART };
 constexpr UINT kEncodingIds[] = {

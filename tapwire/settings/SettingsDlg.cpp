@@ -8,11 +8,6 @@
 
 namespace {
 
-const wchar_t* AsWide(const char16_t* text)
-{
-    return reinterpret_cast<const wchar_t*>(text);
-}
-
 // A key as the program reads it: default "ERROR", a buffer of 10 units.
 std::u16string ReadSetting(const CString& strPath, const char16_t* section, const char16_t* key)
 {
