@@ -1,5 +1,5 @@
 # The project's commands. `make run` and `make test` are the two of the README.
-.PHONY: setup build test run bench clean
+.PHONY: setup build test run bench fuzz clean
 
 setup:
 	@scripts/setup.sh
@@ -15,6 +15,10 @@ run: build
 
 bench: build
 	@scripts/bench.sh
+
+# libFuzzer runs of the platform-free code, FUZZ_SECONDS each (default 60).
+fuzz: setup
+	@scripts/fuzz.sh
 
 clean:
 	rm -rf build

@@ -5,6 +5,7 @@ set -eu
 
 PACKAGES="
   make cmake g++ python3
+  clang libclang-rt-14-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   googletest libspdlog-dev libfmt-dev
   wine wine64 xvfb socat x11-utils imagemagick

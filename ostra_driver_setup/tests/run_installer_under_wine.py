@@ -2,9 +2,13 @@
 """Runs the real ostra_driver_setup.exe under Wine and checks what it did.
 
 usage: run_installer_under_wine.py --exe EXE --vendor-inf INF --case CASE
+                                  [--planted-dll DLL --probe EXE]
 
 CASE is win10, win81, win7, vista or winxp64 (the Windows version the prefix plays while the
-installer runs twice in a scratch folder) or no-logs (a folder without logs\\).
+installer runs twice in a scratch folder), no-logs (a folder without logs\\) or
+planted-dll (DLLs named like system DLLs the installer loads lie beside it; the
+installer must not load them: DLL is such a DLL, which leaves a marker file
+when loaded, and the probe EXE loads a DLL by name the careless way).
 The prefix is $WINEPREFIX, already booted; its Windows version and every file
 the installer puts into its C:\\Windows folders are restored at the end.
 """
@@ -72,7 +76,19 @@ CASES = {
         ('xp', 'usbser.sys', 'system32/drivers/usbser.sys', 'SerialDriverCopied', 'SerialDriverExists'),
     ]),
     'no-logs': ('win10', None, []),
+    'planted-dll': ('win10', 'Windows10_64', [
+        ('win10', 'mdmcpq.inf', 'inf/mdmcpq.inf', 'ModemInfCopied', 'ModemInfPatched'),
+        ('win10', 'usbser.sys', 'system32/drivers/usbser.sys', 'SerialDriverCopied', 'SerialDriverExists'),
+    ]),
 }
+
+# The names a planted DLL takes: the DLL the installer loads for the
+# pre-install, and one that DLL itself loads under Wine (not a known DLL on
+# Windows either). Wine prefers its own copies of system DLLs; preferring a
+# DLL file found by the search, as Windows does, is what the override asks for.
+PLANTED_NAMES = ['setupapi.dll', 'version.dll']
+PREFER_FOUND_DLLS = 'setupapi,version=n,b'
+
 
 # Every destination the installer may write to, below drive_c/windows.
 DESTINATIONS = ['inf/mdmcpq.inf', 'system32/drivers/usbser.sys', 'syswow64/drivers/usbser.sys']
@@ -93,11 +109,14 @@ def check(condition, what):
         raise Failure(what)
 
 
-def wine(args, cwd=None, output=None):
+def wine(args, cwd=None, output=None, dll_overrides=None):
     """Runs a Wine command; output, when given, receives its stdout. Files,
     not pipes: Wine's services would keep a pipe open after the command."""
+    env = dict(os.environ)
+    if dll_overrides is not None:
+        env['WINEDLLOVERRIDES'] = dll_overrides
     with tempfile.TemporaryFile() as out:
-        result = subprocess.run(['wine'] + args, cwd=cwd, stdin=subprocess.DEVNULL,
+        result = subprocess.run(['wine'] + args, cwd=cwd, stdin=subprocess.DEVNULL, env=env,
                                 stdout=out, stderr=subprocess.DEVNULL, timeout=180)
         if output is not None:
             out.seek(0)
@@ -164,7 +183,36 @@ def expect_run(messages, system, copies, first_run, installed_infs):
     raise Failure('unexpected records:\n  ' + describe(messages))
 
 
-def run_case(case, exe, vendor_inf, scratch, windir):
+def markers_in(folder):
+    return sorted(p.name for p in folder.iterdir() if p.name.lower().endswith('.dll.loaded'))
+
+
+def run_planted_dll(folder, planted_dll, probe, scratch, system, copies, inf_dir, vendor_bytes):
+    """The installer with DLLs planted beside it, under Wine's Windows-like
+    preference for a DLL file found by the search."""
+    # The control: a program that loads the DLL by its bare name does load
+    # the planted one, so a missing marker below means something.
+    control = scratch / 'control'
+    control.mkdir()
+    shutil.copy(probe, control / 'probe.exe')
+    shutil.copy(planted_dll, control / PLANTED_NAMES[0])
+    check(wine([str(control / 'probe.exe'), PLANTED_NAMES[0]], cwd=control,
+               dll_overrides=PREFER_FOUND_DLLS) == 0, 'the control program could not load the planted DLL')
+    check(markers_in(control) == [PLANTED_NAMES[0] + '.loaded'],
+          f'the planted DLL was not loaded by the control program: {markers_in(control)}')
+
+    for name in PLANTED_NAMES:
+        shutil.copy(planted_dll, folder / name)
+    check(wine([str(folder / 'ostra_driver_setup.exe')], cwd=folder,
+               dll_overrides=PREFER_FOUND_DLLS) == 0, 'exit code is not 0')
+    check(not markers_in(folder), f'the installer loaded a planted DLL: {markers_in(folder)}')
+    log = folder / 'logs' / 'Pelk_Ostra_Driver_NoSign_Log.txt'
+    # The real setupapi did the pre-install (the planted one fails it).
+    outcome = expect_run(log_messages(log), system, copies, True, vendor_infs_in(inf_dir, vendor_bytes))
+    check(outcome != 'failed', 'the pre-install failed')
+
+
+def run_case(case, exe, vendor_inf, scratch, windir, planted_dll=None, probe=None):
     version, system, copies = CASES[case]
     folder = scratch / 'setup'
     drivers = folder / 'Drivers'
@@ -186,6 +234,10 @@ def run_case(case, exe, vendor_inf, scratch, windir):
 
     set_windows_version(version)
     exe_in_folder = str(folder / 'ostra_driver_setup.exe')
+
+    if case == 'planted-dll':
+        run_planted_dll(folder, planted_dll, probe, scratch, system, copies, inf_dir, vendor_bytes)
+        return
 
     if case == 'no-logs':
         check(wine([exe_in_folder], cwd=folder) == 1, 'exit code is not 1 without a logs folder')
@@ -221,7 +273,11 @@ def main():
     parser.add_argument('--exe', required=True)
     parser.add_argument('--vendor-inf', required=True)
     parser.add_argument('--case', required=True, choices=sorted(CASES))
+    parser.add_argument('--planted-dll')
+    parser.add_argument('--probe')
     args = parser.parse_args()
+    if args.case == 'planted-dll' and not (args.planted_dll and args.probe):
+        parser.error('planted-dll needs --planted-dll and --probe')
 
     prefix = os.environ.get('WINEPREFIX')
     if not prefix or not (pathlib.Path(prefix) / 'drive_c' / 'windows').is_dir():
@@ -240,7 +296,8 @@ def main():
     infs_before = set((windir / 'inf').iterdir())
     scratch = pathlib.Path(tempfile.mkdtemp(prefix='ostra-wine-'))
     try:
-        run_case(args.case, pathlib.Path(args.exe), pathlib.Path(args.vendor_inf), scratch, windir)
+        run_case(args.case, pathlib.Path(args.exe), pathlib.Path(args.vendor_inf), scratch, windir,
+                 args.planted_dll and pathlib.Path(args.planted_dll), args.probe and pathlib.Path(args.probe))
     except Failure as e:
         print(f'{args.case}: {e}', file=sys.stderr)
         return 1

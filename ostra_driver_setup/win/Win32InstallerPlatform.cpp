@@ -1,5 +1,7 @@
 #include "Win32InstallerPlatform.h"
 
+#include "SystemLibrary.h"
+
 #include <windows.h>
 #include <setupapi.h>
 
@@ -7,6 +9,7 @@ namespace {
 
 using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOEXW*);
 using GetNativeSystemInfoFn = void(WINAPI*)(SYSTEM_INFO*);
+using SetupCopyOEMInfAFn = decltype(&SetupCopyOEMInfA);
 
 static_assert(sizeof(OSVERSIONINFOEXW) == 284, "RtlGetVersion expects the extended structure");
 
@@ -88,15 +91,27 @@ CopyResult CWin32InstallerPlatform::CopyNewFile(const std::string& source, const
 
 PreinstallResult CWin32InstallerPlatform::CopyOemInf(const std::string& infPath)
 {
+    // setupapi is not imported but loaded here, from System32 only: an import
+    // would be looked up in the program's folder first, before main runs.
+    const HMODULE setupapi = LoadSystemLibrary(L"setupapi.dll");
+    const auto setupCopyOemInf = LookUp<SetupCopyOEMInfAFn>(setupapi, "SetupCopyOEMInfA");
+    if (!setupCopyOemInf) {
+        const DWORD error = GetLastError();
+        if (setupapi)
+            FreeLibrary(setupapi);
+        return {false, error != 0 ? error : static_cast<std::uint32_t>(ERROR_PROC_NOT_FOUND)};
+    }
     char destination[MAX_PATH] = {};
     char* fileNamePart = nullptr;
-    if (SetupCopyOEMInfA(infPath.c_str(), nullptr, SPOST_PATH, SP_COPY_NEWER_OR_SAME, destination,
-                         MAX_PATH, nullptr, &fileNamePart)) {
-        return {true, 0};
+    PreinstallResult result{true, 0};
+    if (!setupCopyOemInf(infPath.c_str(), nullptr, SPOST_PATH, SP_COPY_NEWER_OR_SAME, destination, MAX_PATH,
+                         nullptr, &fileNamePart)) {
+        // After a failure the destination buffer and fileNamePart hold nothing
+        // meaningful (some implementations leave garbage): only the code counts.
+        result = {false, GetLastError()};
     }
-    // After a failure the destination buffer and fileNamePart hold nothing
-    // meaningful (some implementations leave garbage): only the code counts.
-    return {false, GetLastError()};
+    FreeLibrary(setupapi);
+    return result;
 }
 
 CPatchFileIo& CWin32InstallerPlatform::ModemInfFiles()

@@ -3,10 +3,13 @@
 // beside itself. No window, no console, no options.
 
 #include "InstallDrivers.h"
+#include "SystemLibrary.h"
 #include "Win32InstallerPlatform.h"
 
 int main()
 {
+    // Before anything else can load a DLL: see SystemLibrary.h.
+    RestrictDllSearchToSystem32();
     CWin32InstallerPlatform platform;
     return RunInstaller(platform);
 }

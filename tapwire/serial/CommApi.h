@@ -20,6 +20,7 @@ struct CommApi {
     decltype(&::ReadFile) ReadFile;
     decltype(&::WriteFile) WriteFile;
     decltype(&::GetOverlappedResult) GetOverlappedResult;
+    decltype(&::CancelIo) CancelIo;
     decltype(&::MessageBoxA) MessageBoxA;
 };
 

@@ -224,6 +224,12 @@ UINT CSerialPort::PortThreadProc(LPVOID pParam)
     COMSTAT comstat = {};
     BOOL bResult = TRUE;
 
+    // A wait for a port event under way on m_ovPort writes into dwEvent and
+    // m_ovPort when it completes, even late. It must have completed before
+    // the thread ends (dwEvent goes with its stack) and before m_ovPort is used
+    // for anything else.
+    bool bWaitPending = false;
+
     pPort->m_bThreadActive = TRUE;
     if (pPort->m_hPort)
         comm.PurgeComm(pPort->m_hPort, kPurgeAll);
@@ -235,7 +241,9 @@ UINT CSerialPort::PortThreadProc(LPVOID pParam)
 
         if (!bResult) {
             const DWORD dwError = ::GetLastError();
-            if (dwError != ERROR_BAD_COMMAND && dwError != ERROR_INVALID_PARAMETER && dwError != ERROR_IO_PENDING)
+            if (dwError == ERROR_IO_PENDING)
+                bWaitPending = true;
+            else if (dwError != ERROR_BAD_COMMAND && dwError != ERROR_INVALID_PARAMETER)
                 pPort->ReportPortError("WaitCommEvent()");
         } else {
             // The event has already happened. Wine also completes the wait with
@@ -251,14 +259,21 @@ UINT CSerialPort::PortThreadProc(LPVOID pParam)
             pPort->m_bOpen = FALSE;
             {
                 PortLock lock(pPort->m_csPort);
-                if (pPort->m_hPort)
+                if (pPort->m_hPort) {
+                    if (bWaitPending) {
+                        DWORD dwIgnored = 0;
+                        comm.CancelIo(pPort->m_hPort);
+                        comm.GetOverlappedResult(pPort->m_hPort, &pPort->m_ovPort, &dwIgnored, TRUE);
+                    }
                     comm.CloseHandle(pPort->m_hPort);
+                }
                 pPort->m_hPort = nullptr;
             }
             pPort->m_bThreadActive = FALSE;
             AfxEndThread(kThreadExitCode);
         }
         case WAIT_OBJECT_0 + 1: {
+            bWaitPending = false;   // its event is set: the wait has completed
             // Every kind the mask holds is served, whatever WaitCommEvent reported.
             DWORD dwMask = 0;
             comm.GetCommMask(pPort->m_hPort, &dwMask);
@@ -290,30 +305,46 @@ void CSerialPort::ReceiveBytes(CSerialPort* pPort, COMSTAT& comstat)
     const CommApi& comm = *pPort->m_pComm;
     DWORD dwErrors = 0;
     DWORD dwBytesRead = 0;
-    {
-        PortLock lock(pPort->m_csPort);
-        comm.ClearCommError(pPort->m_hPort, &dwErrors, &comstat);
-    }
     // One byte per read and per message: the owner handles each byte before the
-    // next is read, strictly in order. A stop request waits for the drain.
-    while (comstat.cbInQue > 0) {
-        {
-            PortLock lock(pPort->m_csPort);
-            if (!comm.ReadFile(pPort->m_hPort, &pPort->m_byRx, 1, &dwBytesRead, &pPort->m_ovPort)) {
-                if (::GetLastError() == ERROR_IO_PENDING) {
-                    if (!comm.GetOverlappedResult(pPort->m_hPort, &pPort->m_ovPort, &dwBytesRead, TRUE))
-                        pPort->ReportPortError("GetOverlappedResults() in ReadFile()");
-                } else {
-                    pPort->ReportPortError("ReadFile()");
-                }
-            }
-        }
-        pPort->m_dwRxCount = dwBytesRead;
-        pPort->NotifyOwner(WM_PORT_RXCHAR, dwBytesRead);
+    // next is read, strictly in order. The queue is counted once per batch: the
+    // bytes counted are there to read, so counting again after every byte
+    // would only cost a call per byte.
+    //
+    // A stop request waits for the drain, which delivers every byte queued by
+    // the time the request is seen, then ends even if the sender goes on, so
+    // that a scanner streaming without a pause cannot hold the stop off.
+    bool bLastBatch = false;
+    for (;;) {
         {
             PortLock lock(pPort->m_csPort);
             comm.ClearCommError(pPort->m_hPort, &dwErrors, &comstat);
         }
+        if (comstat.cbInQue == 0)
+            break;
+        for (DWORD nLeft = comstat.cbInQue; nLeft > 0; --nLeft) {
+            {
+                PortLock lock(pPort->m_csPort);
+                dwBytesRead = 0;
+                if (!comm.ReadFile(pPort->m_hPort, &pPort->m_byRx, 1, &dwBytesRead, &pPort->m_ovPort)) {
+                    if (::GetLastError() == ERROR_IO_PENDING) {
+                        if (!comm.GetOverlappedResult(pPort->m_hPort, &pPort->m_ovPort, &dwBytesRead, TRUE))
+                            pPort->ReportPortError("GetOverlappedResults() in ReadFile()");
+                    } else {
+                        pPort->ReportPortError("ReadFile()");
+                    }
+                }
+            }
+            pPort->m_dwRxCount = dwBytesRead;
+            pPort->NotifyOwner(WM_PORT_RXCHAR, dwBytesRead);
+            // A read that failed or timed out: the count is no longer to be
+            // trusted, so the queue is counted again.
+            if (dwBytesRead == 0)
+                break;
+        }
+        if (bLastBatch)
+            break;
+        if (::WaitForSingleObject(pPort->m_hStopEvent, 0) == WAIT_OBJECT_0)
+            bLastBatch = true;
     }
 }
 

@@ -67,6 +67,7 @@ struct FakeComm {
     static BOOL WINAPI ReadFile(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED) { return Result("ReadFile"); }
     static BOOL WINAPI WriteFile(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED) { return Result("WriteFile"); }
     static BOOL WINAPI GetOverlappedResult(HANDLE, LPOVERLAPPED, LPDWORD, BOOL) { return Result("GetOverlappedResult"); }
+    static BOOL WINAPI CancelIo(HANDLE) { return Result("CancelIo"); }
     static int WINAPI MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type)
     {
         calls.push_back("MessageBoxA");
@@ -103,7 +104,7 @@ const CommApi FakeComm::api = {
     FakeComm::CreateFileW, FakeComm::CloseHandle, FakeComm::SetCommTimeouts, FakeComm::SetCommMask,
     FakeComm::GetCommMask, FakeComm::GetCommState, FakeComm::BuildCommDCBW, FakeComm::SetCommState,
     FakeComm::PurgeComm, FakeComm::WaitCommEvent, FakeComm::ClearCommError, FakeComm::ReadFile,
-    FakeComm::WriteFile, FakeComm::GetOverlappedResult, FakeComm::MessageBoxA,
+    FakeComm::WriteFile, FakeComm::GetOverlappedResult, FakeComm::CancelIo, FakeComm::MessageBoxA,
 };
 
 BOOL Open(CSerialPort& port, UINT nPort = 12)

@@ -8,7 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <functional>
+#include <iterator>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -196,6 +200,31 @@ TEST(SerialPortPty, TheObjectsEndWaitsForItsThreadAndFreesThePort)
     CSerialPort again;
     COwnerWnd owner(again);
     EXPECT_TRUE(OpenFor(again, owner, pair));
+}
+
+// The monitor thread waits for port events with an overlapped WaitCommEvent on
+// the object's OVERLAPPED. A wait still under way when the port closes must be
+// finished before the object goes: completed late, it would write into memory
+// that belongs to something else by then.
+TEST(SerialPortPty, AWaitUnderWayAtTheEndWritesNothingIntoFreedMemory)
+{
+    const ComPair pair = ComPairs().at(0);
+    alignas(CSerialPort) static unsigned char s_storage[sizeof(CSerialPort)];
+    for (int round = 0; round < 5; ++round) {
+        auto* pPort = new (s_storage) CSerialPort;
+        {
+            COwnerWnd owner(*pPort);
+            ASSERT_TRUE(OpenFor(*pPort, owner, pair));
+            ASSERT_TRUE(pPort->StartPortThread());
+            ::Sleep(30);   // the thread is in its wait for an event
+            pPort->~CSerialPort();
+        }
+        std::memset(s_storage, 0xA5, sizeof(s_storage));
+        ::Sleep(100);
+        const size_t nChanged = static_cast<size_t>(
+            std::count_if(std::begin(s_storage), std::end(s_storage), [](unsigned char b) { return b != 0xA5; }));
+        ASSERT_EQ(nChanged, 0u) << "round " << round;
+    }
 }
 
 // Wine does not refuse a second open of a serial device (share mode 0 is not

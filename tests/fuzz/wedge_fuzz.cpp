@@ -1,0 +1,292 @@
+// The decoders and the byte-to-key rules over arbitrary byte streams.
+//
+// Input: a selector byte, then the received bytes.
+//   selector bit 7 clear: one encoding (selector % 11: 0 to 8, then 9 and -1,
+//     the indices a hand-edited settings file can hold) for the whole stream.
+//     What is typed must equal what an independent reference decoder of that
+//     encoding types; before each byte the same byte also arrives with the port
+//     stopped, which must type it as a single byte and leave the state alone.
+//   selector bit 7 set: the stream is pairs (command, byte): the command picks
+//     the encoding, whether the port is open, and may first reset the state
+//     as Stop or the UTF-8 menu command does. Only the invariants are checked.
+// Invariants everywhere: key events come as down/up pairs of one key; a
+// virtual key is only 0x08, 0x09, 0x0A or 0x0D; the decoder state stays in
+// its ranges.
+#include "KeyEvents.h"
+#include "code_page_for_tests.h"
+#include "fuzz_check.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+using namespace tapwire;
+
+namespace {
+
+// What is typed, one entry per key press: a Unicode unit as itself, a
+// virtual key as kVirtual + its code.
+using Typed = std::vector<std::uint32_t>;
+constexpr std::uint32_t kVirtual = 0x10000;
+
+// The native tests' converter, remembered per byte sequence: opening an iconv
+// descriptor for every byte would take most of the fuzzer's time.
+bool ConvertCodePage(unsigned codePage, const std::uint8_t* bytes, int count, std::u16string& units)
+{
+    struct Result {
+        bool ok;
+        std::u16string units;
+    };
+    static std::map<std::pair<unsigned, std::string>, Result> s_known;
+    const std::pair<unsigned, std::string> key(codePage, std::string(bytes, bytes + count));
+    auto found = s_known.find(key);
+    if (found == s_known.end()) {
+        Result result;
+        result.ok = ConvertWithIconv(codePage, bytes, count, result.units);
+        found = s_known.emplace(key, result).first;
+    }
+    units = found->second.units;
+    return found->second.ok;
+}
+
+Typed TypedOf(const KeyEvents& events)
+{
+    FUZZ_CHECK(events.size() % 2 == 0);
+    Typed typed;
+    for (std::size_t i = 0; i < events.size(); i += 2) {
+        const KeyEvent& down = events[i];
+        const KeyEvent& up = events[i + 1];
+        if (down.dwFlags == kKeyEventUnicode) {
+            FUZZ_CHECK(down.wVk == 0);
+            FUZZ_CHECK(up.wVk == 0 && up.wScan == down.wScan &&
+                       up.dwFlags == (kKeyEventUnicode | kKeyEventKeyUp));
+            typed.push_back(down.wScan);
+        } else {
+            FUZZ_CHECK(down.dwFlags == 0 && down.wScan == 0);
+            FUZZ_CHECK(down.wVk == 0x08 || down.wVk == 0x09 || down.wVk == 0x0A || down.wVk == 0x0D);
+            FUZZ_CHECK(up.wVk == down.wVk && up.wScan == 0 && up.dwFlags == kKeyEventKeyUp);
+            typed.push_back(kVirtual + down.wVk);
+        }
+    }
+    return typed;
+}
+
+void CheckStateRanges(const DecoderState& state)
+{
+    const int length = state.nUtf8Length;
+    FUZZ_CHECK(length == 0 || length == 2 || length == 3 || length == 4);
+    // Stop clears only the length, so a stale count may stay behind it.
+    FUZZ_CHECK(state.nUtf8Held >= 0 && state.nUtf8Held <= 3);
+    if (length > 0)
+        FUZZ_CHECK(state.nUtf8Held >= 1 && state.nUtf8Held < length);
+}
+
+bool SameState(const DecoderState& a, const DecoderState& b)
+{
+    return a.byLead == b.byLead && a.bLeadPending == b.bLeadPending && a.nUtf8Length == b.nUtf8Length &&
+           a.nUtf8Held == b.nUtf8Held && a.byUtf8Second == b.byUtf8Second && a.byUtf8Third == b.byUtf8Third;
+}
+
+// ---- the reference: each encoding's rules, over the whole stream at once ----
+
+bool IsKeyByteRef(std::uint8_t b)
+{
+    return b == 8 || b == 9 || b == 10 || b == 13;
+}
+
+void TypeUnit(Typed& typed, std::uint32_t unit)
+{
+    typed.push_back(unit);
+}
+
+// A byte through a code page: keys as keys, 0 as unit 0, else the first unit
+// of its text, if it has any.
+void TypeCodePageByte(Typed& typed, std::uint8_t b, unsigned codePage)
+{
+    if (IsKeyByteRef(b)) {
+        typed.push_back(kVirtual + b);
+    } else if (b == 0) {
+        TypeUnit(typed, 0);
+    } else {
+        std::u16string units;
+        if (ConvertCodePage(codePage, &b, 1, units) && !units.empty())
+            TypeUnit(typed, units[0]);
+    }
+}
+
+// The single-byte path of an encoding: raw under ASCII, its own code page for
+// Thai, Latin 1 and Arabic, the ANSI code page (0) for the decoding ones.
+void TypeSingleByte(Typed& typed, int encoding, std::uint8_t b)
+{
+    switch (encoding) {
+    case 0:
+        if (IsKeyByteRef(b))
+            typed.push_back(kVirtual + b);
+        else
+            TypeUnit(typed, b);
+        break;
+    case 1: case 2: case 3: case 4: case 5:
+        TypeCodePageByte(typed, b, 0);
+        break;
+    case 6:
+        TypeCodePageByte(typed, b, 874);
+        break;
+    case 7:
+        TypeCodePageByte(typed, b, 1252);
+        break;
+    case 8:
+        TypeCodePageByte(typed, b, 1256);
+        break;
+    default:
+        break;   // not an encoding: nothing at all
+    }
+}
+
+// A decoded character: 0 types nothing; beyond the BMP a surrogate pair;
+// beyond U+10FFFF the replacement character.
+void TypeCharacter(Typed& typed, std::uint32_t cp)
+{
+    if (cp == 0)
+        return;
+    if (cp < 0x10000) {
+        TypeUnit(typed, cp);
+    } else if (cp < 0x110000) {
+        TypeUnit(typed, 0xD800 | ((cp - 0x10000) >> 10));
+        TypeUnit(typed, 0xDC00 | ((cp - 0x10000) & 0x3FF));
+    } else {
+        TypeUnit(typed, 0xFFFD);
+    }
+}
+
+Typed Reference(int encoding, const std::uint8_t* data, std::size_t size)
+{
+    Typed typed;
+    std::size_t i = 0;
+    switch (encoding) {
+    case 1:   // UTF-16LE: every two bytes one unit, low byte first
+    case 2:   // UTF-16BE
+        for (; i + 1 < size; i += 2) {
+            const std::uint32_t first = data[i], second = data[i + 1];
+            TypeCharacter(typed, encoding == 1 ? first | (second << 8) : (first << 8) | second);
+        }
+        break;
+    case 3:   // UTF-8 as the wedge reads it: the lead byte decides the length,
+              // later bytes give their low six bits, whatever they look like
+        while (i < size) {
+            const std::uint8_t lead = data[i];
+            if (lead < 0xC0) {
+                TypeSingleByte(typed, encoding, lead);
+                ++i;
+                continue;
+            }
+            const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+            if (i + length > size)
+                break;   // still under way at the end of the stream
+            std::uint32_t cp = lead & (length == 2 ? 0x1F : length == 3 ? 0x0F : 0x07);
+            for (std::size_t k = 1; k < length; ++k)
+                cp = (cp << 6) | (data[i + k] & 0x3F);
+            TypeCharacter(typed, cp);
+            i += length;
+        }
+        break;
+    case 4:   // GBK and Shift-JIS: a lead byte and any next byte form a pair,
+    case 5:   // typed as every nonzero unit the code page makes of it
+        while (i < size) {
+            const std::uint8_t b = data[i];
+            const bool lead = encoding == 4 ? b >= 0x80
+                                            : (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xEA) ||
+                                                  (b >= 0xFA && b <= 0xFC);
+            if (!lead) {
+                TypeSingleByte(typed, encoding, b);
+                ++i;
+                continue;
+            }
+            if (i + 1 >= size)
+                break;
+            std::u16string units;
+            if (ConvertCodePage(encoding == 4 ? 936 : 932, data + i, 2, units)) {
+                for (char16_t unit : units) {
+                    if (unit != 0)
+                        TypeUnit(typed, unit);
+                }
+            }
+            i += 2;
+        }
+        break;
+    default:
+        for (; i < size; ++i)
+            TypeSingleByte(typed, encoding, data[i]);
+        break;
+    }
+    return typed;
+}
+
+int EncodingOf(std::uint8_t selector)
+{
+    const int index = selector % 11;
+    return index == 10 ? -1 : index;
+}
+
+void OneEncoding(int encoding, const std::uint8_t* data, std::size_t size)
+{
+    DecoderState state;
+    KeyEvents events;
+    for (std::size_t i = 0; i < size; ++i) {
+        // The same byte first arrives after Stop, before the port has closed.
+        const DecoderState before = state;
+        KeyEvents stopped;
+        DispatchReceivedByte(stopped, state, encoding, false, data[i], ConvertCodePage);
+        FUZZ_CHECK(SameState(state, before));
+        Typed single;
+        TypeSingleByte(single, encoding, data[i]);
+        FUZZ_CHECK(TypedOf(stopped) == single);
+
+        DispatchReceivedByte(events, state, encoding, true, data[i], ConvertCodePage);
+        CheckStateRanges(state);
+        if (encoding == 3)
+            FUZZ_CHECK(!state.bLeadPending);
+        else
+            FUZZ_CHECK(state.nUtf8Length == 0);
+    }
+    FUZZ_CHECK(TypedOf(events) == Reference(encoding, data, size));
+}
+
+void MixedCommands(const std::uint8_t* data, std::size_t size)
+{
+    DecoderState state;
+    for (std::size_t i = 0; i + 1 < size; i += 2) {
+        const std::uint8_t command = data[i];
+        switch (command >> 6) {
+        case 1:   // Stop
+            state.bLeadPending = false;
+            state.nUtf8Length = 0;
+            break;
+        case 2:   // "UTF-8" chosen in the Encoding menu
+            state.nUtf8Length = 0;
+            break;
+        default:
+            break;
+        }
+        const bool portOpen = (command & 0x20) == 0;
+        KeyEvents events;
+        DispatchReceivedByte(events, state, EncodingOf(command & 0x1F), portOpen, data[i + 1], ConvertCodePage);
+        TypedOf(events);
+        CheckStateRanges(state);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size == 0)
+        return 0;
+    if (data[0] & 0x80)
+        MixedCommands(data + 1, size - 1);
+    else
+        OneEncoding(EncodingOf(data[0]), data + 1, size - 1);
+    return 0;
+}
