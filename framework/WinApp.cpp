@@ -84,8 +84,10 @@ int AfxWinMain(HINSTANCE hInstance, int)
     pApp->m_hInstance = hInstance;
     if (pApp->m_strAppName.IsEmpty()) {
         wchar_t szPath[MAX_PATH] = {};
-        ::GetModuleFileNameW(nullptr, szPath, MAX_PATH);
-        CString strPath(szPath);
+        // A path that fills the buffer comes back without a terminator on
+        // older systems: take only the length reported.
+        const DWORD nLength = ::GetModuleFileNameW(nullptr, szPath, MAX_PATH);
+        CString strPath(szPath, static_cast<int>(nLength < MAX_PATH ? nLength : MAX_PATH));
         CString strName = strPath.Mid(strPath.ReverseFind(L'\\') + 1);
         const int nDot = strName.ReverseFind(L'.');
         pApp->m_strAppName = nDot > 0 ? strName.Left(nDot) : strName;
