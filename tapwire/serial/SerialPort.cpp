@@ -40,6 +40,24 @@ std::string FitToBuffer(const std::string& text, size_t nBufferBytes)
     return text.substr(0, nFit);
 }
 
+// How often a stop that waits for the monitor thread looks for its warnings.
+constexpr DWORD kStopCheckMs = 200;
+
+// Answers OK to the message boxes a thread shows (a message box is a dialog
+// of class #32770 owned by that thread).
+void CloseThreadWarnings(DWORD dwThreadId)
+{
+    ::EnumThreadWindows(
+        dwThreadId,
+        [](HWND hWnd, LPARAM) -> BOOL {
+            wchar_t szClass[16] = {};
+            if (::GetClassNameW(hWnd, szClass, 16) && ::lstrcmpW(szClass, L"#32770") == 0)
+                ::PostMessageW(hWnd, WM_COMMAND, IDOK, 0);
+            return TRUE;
+        },
+        0);
+}
+
 class PortLock {
 public:
     explicit PortLock(CRITICAL_SECTION& cs) : m_cs(cs) { ::EnterCriticalSection(&m_cs); }
@@ -80,15 +98,20 @@ void CSerialPort::StopPortThread()
     // The monitor thread may be blocked in SendMessage to a window of this very
     // thread, and cannot see the stop event until that message is handled; so
     // the wait goes on delivering sent messages until the thread has ended.
+    // It may also be showing a port warning, which waits for a user who has
+    // just asked to stop (or to close the program): such a warning is closed.
     HANDLE hThread = m_pPortThread->m_hThread;
+    const DWORD dwThreadId = m_pPortThread->m_nThreadID;
     for (;;) {
         ::SetEvent(m_hStopEvent);
-        const DWORD dwWait = ::MsgWaitForMultipleObjects(1, &hThread, FALSE, INFINITE, QS_SENDMESSAGE);
+        const DWORD dwWait = ::MsgWaitForMultipleObjects(1, &hThread, FALSE, kStopCheckMs, QS_SENDMESSAGE);
         if (dwWait == WAIT_OBJECT_0)
             break;
         if (dwWait == WAIT_OBJECT_0 + 1) {
             MSG msg;
             ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        } else if (dwWait == WAIT_TIMEOUT) {
+            CloseThreadWarnings(dwThreadId);
         } else {
             ::Sleep(1);
         }

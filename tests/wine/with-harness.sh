@@ -10,6 +10,7 @@
 # Exported to the command: WINEPREFIX, DISPLAY, WINEDEBUG, LC_ALL,
 #   TAPWIRE_COM_PAIRS  "app:scanner,..." e.g. "7:27,8:28,12:32" (set it
 #                      beforehand to get other pairs)
+#   TAPWIRE_BROKEN_PORT  a COM port number linked to /dev/null (default 40)
 #   TAPWIRE_HARNESS_DIR  scratch folder of this run (removed afterwards)
 # Read from the caller: TAPWIRE_DESKTOP_KEEPER (see below), TAPWIRE_COM_PAIRS.
 # Everything is torn down afterwards without a word, so the command's own
@@ -24,6 +25,7 @@ if [ $# -eq 0 ]; then
 fi
 
 : "${TAPWIRE_COM_PAIRS:=7:27,8:28,12:32}"
+: "${TAPWIRE_BROKEN_PORT:=40}"
 BOOT_TIMEOUT=${TAPWIRE_HARNESS_BOOT_TIMEOUT:-180}
 
 say() { echo "harness: $*" >&2; }
@@ -63,7 +65,7 @@ trap 'on_signal 143' TERM
 export WINEPREFIX="$run_dir/prefix"
 export WINEDEBUG=-all
 export LC_ALL=C.UTF-8
-export TAPWIRE_COM_PAIRS
+export TAPWIRE_COM_PAIRS TAPWIRE_BROKEN_PORT
 export TAPWIRE_HARNESS_DIR="$run_dir"
 started=$(date +%s)
 
@@ -82,8 +84,10 @@ export DISPLAY=":$(head -n1 "$run_dir/display")"
 
 # --- prefix --------------------------------------------------------------
 mkdir "$WINEPREFIX" || die "cannot create the prefix folder"
-# A persistent server keeps the services alive between test processes.
-wineserver -p || die "wineserver did not start"
+# A persistent server keeps the services alive between test processes. Its
+# diagnostics (it lists its objects when a pty goes away under it) go to a log
+# of the run, not between the tests' output.
+wineserver -p 2>>"$run_dir/wineserver.log" || die "wineserver did not start: $(cat "$run_dir/wineserver.log")"
 # No Mono or Gecko in this prefix: their installers would only ask questions.
 WINEDLLOVERRIDES="mscoree,mshtml=" timeout "$BOOT_TIMEOUT" wine wineboot -i \
     </dev/null >"$run_dir/wineboot.log" 2>&1 \
@@ -133,6 +137,32 @@ for pair in "${pairs[@]}"; do
     ln -sfn "$a" "$WINEPREFIX/dosdevices/com$app"
     ln -sfn "$b" "$WINEPREFIX/dosdevices/com$scanner"
 done
+
+# One COM port that opens but is no serial line at all (every port call on it
+# fails): TAPWIRE_BROKEN_PORT.
+ln -sfn /dev/null "$WINEPREFIX/dosdevices/com$TAPWIRE_BROKEN_PORT"
+
+# A test hangs up a pair, as when a scanner's cable is pulled, by creating the
+# file hangup-<app port> in TAPWIRE_HARNESS_DIR: the pair's socat is ended (its
+# ptys go away under whoever holds them), the file is removed, and the loop
+# above brings the pair back with new ptys under the same names.
+# Likewise unlink-<n> takes the link of COM<n> out of the prefix, as when a
+# device disappears from the system, and link-<n> puts it back.
+setsid sh -c 'while :; do
+    for request in "$1"/hangup-* "$1"/unlink-* "$1"/link-*; do
+        [ -e "$request" ] || continue
+        n=${request##*-}
+        case "${request##*/}" in
+            hangup-*) pkill -f "link=$1/com$n " ;;
+            unlink-*) rm -f "$2/com$n" ;;
+            link-*) ln -sfn "$1/com$n" "$2/com$n" ;;
+        esac
+        rm -f "$request"
+    done
+    sleep 0.05
+done' sh "$run_dir" "$WINEPREFIX/dosdevices" </dev/null >/dev/null 2>&1 &
+socat_pids+=($!)
+disown $!
 
 # Start the services now, with no pipe of ours in their hands.
 wine cmd /c exit </dev/null >/dev/null 2>&1 || die "wine cmd did not run"

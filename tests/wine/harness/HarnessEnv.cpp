@@ -110,6 +110,49 @@ std::vector<ComPair> ComPairs()
     return pairs;
 }
 
+int BrokenPort()
+{
+    const char* number = std::getenv("TAPWIRE_BROKEN_PORT");
+    if (!number || !*number)
+        throw HarnessError("TAPWIRE_BROKEN_PORT is not set: run the tests through with-harness.sh");
+    return std::atoi(number);
+}
+
+namespace {
+
+// Asks with-harness.sh for something by creating a file in its folder, and
+// waits until it has been done (the file is gone).
+void AskHarness(const std::string& request)
+{
+    const char* dir = std::getenv("TAPWIRE_HARNESS_DIR");
+    if (!dir || !*dir)
+        throw HarnessError("TAPWIRE_HARNESS_DIR is not set: run the tests through with-harness.sh");
+    const std::wstring path = WindowsPathFromUnix(std::string(dir) + "/" + request);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        ThrowLastError("cannot ask the harness for " + request);
+    CloseHandle(file);
+    if (!WaitUntil([&] { return !FileExists(path); }, 5000, 20))
+        throw HarnessError("the harness did not do " + request);
+}
+
+}  // namespace
+
+void HangUpPair(int appPort)
+{
+    AskHarness("hangup-" + std::to_string(appPort));
+    // The pair is back when its app side can be found again.
+    const std::wstring link =
+        WindowsPathFromUnix(std::string(std::getenv("TAPWIRE_HARNESS_DIR")) + "/com" + std::to_string(appPort));
+    Sleep(100);
+    if (!WaitUntil([&] { return FileExists(link); }, 5000, 20))
+        throw HarnessError("COM" + std::to_string(appPort) + " did not come back after its hang-up");
+}
+
+void UnlinkPort(int appPort) { AskHarness("unlink-" + std::to_string(appPort)); }
+
+void RelinkPort(int appPort) { AskHarness("link-" + std::to_string(appPort)); }
+
 ScratchFolder::ScratchFolder()
 {
     wchar_t temp[MAX_PATH];

@@ -50,6 +50,21 @@ struct ComPair {
 // variable is missing: the tests run inside with-harness.sh.
 std::vector<ComPair> ComPairs();
 
+// The COM port of with-harness.sh that opens but is no serial line (every
+// port call on it fails). Throws when the variable is missing.
+int BrokenPort();
+
+// Hangs up the pair whose app side is COM<appPort>, as when a scanner's
+// cable is pulled: both ptys go away under whoever holds them, and the pair
+// comes back with new ones (a new open reaches them). Returns once the new
+// pair is there; throws HarnessError when it does not come back in time.
+void HangUpPair(int appPort);
+
+// Takes COM<appPort> out of the prefix (a new open fails, handles already
+// open stay) and puts it back; return once it is done.
+void UnlinkPort(int appPort);
+void RelinkPort(int appPort);
+
 // A fresh empty folder under the prefix's temporary folder; removed with
 // everything in it when the object goes.
 class ScratchFolder {
