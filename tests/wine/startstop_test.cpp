@@ -264,6 +264,21 @@ TEST_F(StartStopTest, OddDevicesDoNotStopTheList)
     ExpectClosesCleanly(app);
 }
 
+// A device whose hardware id cannot be read is listed, and the list ends
+// with it: the devices after it are not looked at.
+TEST_F(StartStopTest, ADeviceWithoutAHardwareIdEndsTheList)
+{
+    AddDevice(ComPort(L"ACPI\\PNP0501\\1", L"Communications Port (COM41)", L"ACPI\\PNP0501"));
+    AddDevice({L"ACPI\\PNP0501\\2", L"Mystery Port (COM42)", {}});
+    AddDevice(ComPort(L"ACPI\\PNP0501\\3", L"Communications Port (COM43)", L"ACPI\\PNP0501"));
+    ASSERT_EQ(ListPresentPortsDevices().size(), 3u);
+    TapwireApp app;
+    const Window dialog = app.Start();
+    EXPECT_EQ(dialog.Child(kPortList).ComboItems(),
+              (std::vector<std::wstring>{L"Communications Port (COM41)", L"Mystery Port (COM42)"}));
+    ExpectClosesCleanly(app);
+}
+
 // --- Start and Stop -----------------------------------------------------------
 
 TEST_F(StartStopTest, StartWithAnEmptyPortListDoesNothing)

@@ -66,7 +66,10 @@ FakePortsDevice::FakePortsDevice(PortsDeviceInfo info) : m_info(std::move(info))
     SetRegistryString(HKEY_LOCAL_MACHINE, key, L"ClassGUID", L"{4D36E978-E325-11CE-BFC1-08002BE10318}");
     SetRegistryString(HKEY_LOCAL_MACHINE, key, L"Class", L"Ports");
     SetRegistryString(HKEY_LOCAL_MACHINE, key, L"FriendlyName", m_info.friendlyName);
-    SetRegistryMultiString(HKEY_LOCAL_MACHINE, key, L"HardwareID", m_info.hardwareIds);
+    // Without hardware ids the device has no such value at all: its hardware
+    // id cannot be read.
+    if (!m_info.hardwareIds.empty())
+        SetRegistryMultiString(HKEY_LOCAL_MACHINE, key, L"HardwareID", m_info.hardwareIds);
 }
 
 FakePortsDevice::~FakePortsDevice()

@@ -14,7 +14,7 @@ namespace wineharness {
 struct PortsDeviceInfo {
     std::wstring instanceId;                 // e.g. USB\VID_2E9B&PID_0002\5&1234&0&1
     std::wstring friendlyName;               // e.g. USB Serial Device (COM7)
-    std::vector<std::wstring> hardwareIds;   // first one is the most specific
+    std::vector<std::wstring> hardwareIds;   // first one is the most specific; none: no value
 };
 
 // Registers the device on construction under
