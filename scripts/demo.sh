@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The demo, run inside tests/wine/with-harness.sh: Tapwire with a simulated
 # scanner (a fake USB scanner device on a pty COM port) typing into a window.
-# PORT=/dev/ttyUSB0 links a real device as the scanner's COM7 instead.
+# PORT=/dev/ttyUSB0 links a real device as the scanner's COM7 instead. On
+# the private Xvfb a screenshot is saved; on the caller's display (run.sh) the
+# windows stay until Enter is pressed, when run from a terminal.
 set -u
 build=build/win64
 run=$TAPWIRE_HARNESS_DIR
@@ -45,9 +47,12 @@ else
     sleep 2
 fi
 
-mkdir -p build
-import -display "$DISPLAY" -window root build/demo-screenshot.png 2>/dev/null \
-    && echo "demo: screenshot saved as build/demo-screenshot.png"
+if [ "${TAPWIRE_HARNESS_XVFB:-1}" = 1 ]; then
+    # Nobody sees the private display: a picture of it instead.
+    mkdir -p build
+    import -display "$DISPLAY" -window root build/demo-screenshot.png 2>/dev/null \
+        && echo "demo: screenshot saved as build/demo-screenshot.png"
+fi
 python3 - "$run/typed.bin" <<'PY'
 import struct, sys
 data = open(sys.argv[1], 'rb').read()
@@ -58,4 +63,8 @@ for i in range(0, len(data) - 3, 4):
         text.append('\n' if value == 13 else chr(value))
 print("demo: the window received:\n" + ''.join(text).encode('utf-16', 'surrogatepass').decode('utf-16'))
 PY
+if [ "${TAPWIRE_HARNESS_XVFB:-1}" = 0 ] && [ -z "${PORT:-}" ] && [ -t 0 ]; then
+    echo "demo: the windows are on your display $DISPLAY; press Enter here to end"
+    read -r _
+fi
 wineserver -k

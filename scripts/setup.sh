@@ -10,7 +10,7 @@ PACKAGES="
   googletest libspdlog-dev libfmt-dev
   wine wine64 xvfb socat x11-utils imagemagick
   fonts-wqy-microhei fonts-wine
-  fp-utils
+  fp-utils nsis
 "
 
 missing=""

@@ -43,19 +43,19 @@ std::string FitToBuffer(const std::string& text, size_t nBufferBytes)
 // How often a stop that waits for the monitor thread looks for its warnings.
 constexpr DWORD kStopCheckMs = 200;
 
+BOOL CALLBACK AnswerMessageBox(HWND hWnd, LPARAM)
+{
+    wchar_t szClass[16] = {};
+    if (::GetClassNameW(hWnd, szClass, 16) && ::lstrcmpW(szClass, L"#32770") == 0)
+        ::PostMessageW(hWnd, WM_COMMAND, IDOK, 0);
+    return TRUE;
+}
+
 // Answers OK to the message boxes a thread shows (a message box is a dialog
 // of class #32770 owned by that thread).
 void CloseThreadWarnings(DWORD dwThreadId)
 {
-    ::EnumThreadWindows(
-        dwThreadId,
-        [](HWND hWnd, LPARAM) -> BOOL {
-            wchar_t szClass[16] = {};
-            if (::GetClassNameW(hWnd, szClass, 16) && ::lstrcmpW(szClass, L"#32770") == 0)
-                ::PostMessageW(hWnd, WM_COMMAND, IDOK, 0);
-            return TRUE;
-        },
-        0);
+    ::EnumThreadWindows(dwThreadId, AnswerMessageBox, 0);
 }
 
 class PortLock {

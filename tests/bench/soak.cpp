@@ -8,6 +8,7 @@
 //   2. SOAK_CYCLES (default 1,000) Stop/Start cycles while traffic flows:
 //      no hang, and the handle count and private memory end where they began.
 #include "HarnessEnv.h"
+#include "Measure.h"
 #include "PortsDevice.h"
 #include "Process.h"
 #include "ScannerPort.h"
@@ -15,7 +16,6 @@
 #include "TargetWindow.h"
 
 #include <windows.h>
-#include <psapi.h>
 
 #include <algorithm>
 #include <atomic>
@@ -39,15 +39,6 @@ size_t EnvNumber(const char* name, size_t fallback)
 {
     const char* text = std::getenv(name);
     return text && *text ? static_cast<size_t>(std::strtoull(text, nullptr, 10)) : fallback;
-}
-
-double Now()
-{
-    LARGE_INTEGER frequency;
-    LARGE_INTEGER counter;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
 // Rows of scanned codes: digits, letters and punctuation, Tab between fields,
@@ -74,77 +65,6 @@ void WriteTextFile(const std::wstring& path, const std::string& text)
     DWORD written = 0;
     WriteFile(hFile, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     CloseHandle(hFile);
-}
-
-// Lost (missing) and extra (doubled or out of place) characters: Myers'
-// difference, cheap when the texts are (nearly) equal.
-std::pair<size_t, size_t> Difference(const std::wstring& expected, const std::wstring& received)
-{
-    if (expected == received)
-        return {0, 0};
-    const long n = static_cast<long>(expected.size());
-    const long m = static_cast<long>(received.size());
-    const long maxD = std::min<long>(n + m, 20000);
-    std::vector<long> v(2 * static_cast<size_t>(maxD) + 3, 0);
-    const long offset = maxD + 1;
-    for (long d = 0; d <= maxD; ++d) {
-        for (long k = -d; k <= d; k += 2) {
-            long x = (k == -d || (k != d && v[offset + k - 1] < v[offset + k + 1])) ? v[offset + k + 1]
-                                                                                    : v[offset + k - 1] + 1;
-            long y = x - k;
-            while (x < n && y < m && expected[x] == received[y]) {
-                ++x;
-                ++y;
-            }
-            v[offset + k] = x;
-            if (x >= n && y >= m) {
-                const size_t common = static_cast<size_t>((n + m - d) / 2);
-                return {static_cast<size_t>(n) - common, static_cast<size_t>(m) - common};
-            }
-        }
-    }
-    return {static_cast<size_t>(-1), static_cast<size_t>(-1)};  // too different to count
-}
-
-// The process's handles, from the system's handle table.
-size_t HandleCount(DWORD processId)
-{
-    struct HandleEntry {
-        ULONG ownerPid;
-        BYTE objectType;
-        BYTE flags;
-        USHORT handle;
-        PVOID object;
-        ACCESS_MASK access;
-    };
-    using QueryFn = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
-    const auto query = reinterpret_cast<QueryFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
-    std::vector<BYTE> buffer(1 << 20);
-    ULONG needed = 0;
-    LONG status;
-    while ((status = query(16, buffer.data(), static_cast<ULONG>(buffer.size()), &needed)) ==
-           static_cast<LONG>(0xC0000004))
-        buffer.resize(std::max<size_t>(buffer.size() * 2, needed));
-    if (status != 0)
-        return 0;
-    const ULONG count = *reinterpret_cast<const ULONG*>(buffer.data());
-    const auto* entries = reinterpret_cast<const HandleEntry*>(buffer.data() + sizeof(void*));
-    size_t mine = 0;
-    for (ULONG i = 0; i < count; ++i)
-        mine += entries[i].ownerPid == processId;
-    return mine;
-}
-
-size_t PrivateBytes(HANDLE hProcess)
-{
-    PROCESS_MEMORY_COUNTERS_EX counters{};
-    counters.cb = sizeof(counters);
-    if (!GetProcessMemoryInfo(hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof(counters)))
-        return 0;
-    // Wine leaves PrivateUsage at 0; its page-file usage is the same figure
-    // (the committed private memory).
-    return counters.PrivateUsage ? counters.PrivateUsage : counters.PagefileUsage;
 }
 
 bool WaitForButton(const Window& dialog, const std::wstring& text)
@@ -182,44 +102,54 @@ int main()
                     pair.appPort);
         std::fflush(stdout);
         ScannerPort scanner(pair.scannerPort);
-        const double start = Now();
+        const double start = SecondsNow();
+        std::string writeFailure;
         std::thread writer([&] {
-            size_t sent = 0;
-            while (sent < traffic.size()) {
-                const size_t due = std::min(traffic.size(),
-                                            static_cast<size_t>((Now() - start) * kLineRateBytesPerSecond) + 1);
-                if (due > sent) {
-                    scanner.Write(traffic.substr(sent, due - sent));
-                    sent = due;
+            try {
+                size_t sent = 0;
+                while (sent < traffic.size()) {
+                    const size_t due = std::min(
+                        traffic.size(), static_cast<size_t>((SecondsNow() - start) * kLineRateBytesPerSecond) + 1);
+                    if (due > sent) {
+                        scanner.Write(traffic.substr(sent, due - sent));
+                        sent = due;
+                    }
+                    Sleep(5);
                 }
-                Sleep(5);
+            } catch (const std::exception& error) {
+                writeFailure = error.what() + std::string(" after ") + std::to_string(SecondsNow() - start) + " s";
             }
         });
         size_t received = 0;
-        double lastProgress = Now();
-        double nextReport = Now() + 30;
-        while (received < traffic.size() && Now() - lastProgress < 30) {
+        double lastProgress = SecondsNow();
+        double nextReport = SecondsNow() + 30;
+        while (received < traffic.size() && SecondsNow() - lastProgress < 30) {
             Sleep(1000);
             const size_t now = target.Events().size() / 3;  // key down, character, key up
             if (now != received) {
                 received = now;
-                lastProgress = Now();
+                lastProgress = SecondsNow();
             }
-            if (Now() > nextReport) {
-                std::printf("soak:   %zu characters typed after %.0f s\n", received, Now() - start);
+            if (SecondsNow() > nextReport) {
+                std::printf("soak:   %zu characters typed after %.0f s\n", received, SecondsNow() - start);
                 std::fflush(stdout);
                 nextReport += 30;
             }
         }
         writer.join();
+        if (!writeFailure.empty()) {
+            std::printf("soak: the scanner side could not write: %s\n", writeFailure.c_str());
+            ok = false;
+        }
         const double seconds = lastProgress - start;
         const std::wstring text = target.Text();
         const std::wstring expected(traffic.begin(), traffic.end());
-        const auto [lost, extra] = Difference(expected, text);
+        const TextDifference difference = CompareTexts(expected, text);
         std::printf("soak: %zu of %zu characters typed in %.1f s (%.0f characters/s); lost %zu, doubled or "
                     "reordered %zu\n",
-                    text.size(), expected.size(), seconds, text.size() / seconds, lost, extra);
-        ok = ok && lost == 0 && extra == 0;
+                    text.size(), expected.size(), seconds, text.size() / seconds, difference.lost,
+                    difference.extra);
+        ok = ok && text == expected;
 
         // --- 2. Stop/Start cycles with traffic flowing ------------------------------
         std::atomic<bool> stop{false};
@@ -229,9 +159,9 @@ int main()
                 Sleep(20);
             }
         });
-        const size_t handlesBefore = HandleCount(app.GetProcess().Id());
-        const size_t memoryBefore = PrivateBytes(app.GetProcess().Handle());
-        const double cyclesStart = Now();
+        const size_t handlesBefore = HandleCountOf(app.GetProcess().Id());
+        const size_t memoryBefore = PrivateBytesOf(app.GetProcess().Handle());
+        const double cyclesStart = SecondsNow();
         size_t done = 0;
         for (; done < cycles; ++done) {
             dialog.PostCommand(kStartStop, BN_CLICKED, dialog.Child(kStartStop).Handle());
@@ -242,16 +172,16 @@ int main()
                 break;
             if (done % 100 == 99) {
                 std::printf("soak:   %zu cycles, handles %zu, private memory %zu KiB\n", done + 1,
-                            HandleCount(app.GetProcess().Id()), PrivateBytes(app.GetProcess().Handle()) / 1024);
+                            HandleCountOf(app.GetProcess().Id()), PrivateBytesOf(app.GetProcess().Handle()) / 1024);
                 std::fflush(stdout);
             }
         }
         stop = true;
         streamer.join();
         Sleep(1000);
-        const size_t handlesAfter = HandleCount(app.GetProcess().Id());
-        const size_t memoryAfter = PrivateBytes(app.GetProcess().Handle());
-        std::printf("soak: %zu of %zu Stop/Start cycles in %.1f s%s\n", done, cycles, Now() - cyclesStart,
+        const size_t handlesAfter = HandleCountOf(app.GetProcess().Id());
+        const size_t memoryAfter = PrivateBytesOf(app.GetProcess().Handle());
+        std::printf("soak: %zu of %zu Stop/Start cycles in %.1f s%s\n", done, cycles, SecondsNow() - cyclesStart,
                     done == cycles ? "" : " (a step hung)");
         std::printf("soak: handles %zu -> %zu, private memory %zu KiB -> %zu KiB\n", handlesBefore, handlesAfter,
                     memoryBefore / 1024, memoryAfter / 1024);

@@ -8,6 +8,7 @@
 //      into TargetWindow, as Tapwire's dialog does.
 // Prints bytes per second for each stage and its share of the bare drain.
 #include "HarnessEnv.h"
+#include "Measure.h"
 #include "KeyEvents.h"
 #include "Messages.h"
 #include "ScannerPort.h"
@@ -28,15 +29,6 @@ namespace {
 
 constexpr size_t kBytes = 10000;
 
-double Now()
-{
-    LARGE_INTEGER frequency;
-    LARGE_INTEGER counter;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
 std::vector<uint8_t> Payload()
 {
     std::vector<uint8_t> bytes;
@@ -56,7 +48,7 @@ double BareDrain(const ComPair& pair, const std::vector<uint8_t>& payload)
     SetCommTimeouts(hPort, &timeouts);
     PurgeComm(hPort, PURGE_RXCLEAR | PURGE_TXCLEAR);
     ScannerPort scanner(pair.scannerPort);
-    const double start = Now();
+    const double start = SecondsNow();
     std::thread writer([&] { scanner.Write(payload); });
     OVERLAPPED overlapped{};
     overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -71,7 +63,7 @@ double BareDrain(const ComPair& pair, const std::vector<uint8_t>& payload)
             break;
         ++received;
     }
-    const double seconds = Now() - start;
+    const double seconds = SecondsNow() - start;
     writer.join();
     CloseHandle(overlapped.hEvent);
     CloseHandle(hPort);
@@ -124,17 +116,17 @@ double SerialPortStage(const ComPair& pair, const std::vector<uint8_t>& payload,
     port.StartPortThread();
     Sleep(200);
     ScannerPort scanner(pair.scannerPort);
-    const double start = Now();
+    const double start = SecondsNow();
     std::thread writer([&] { scanner.Write(payload); });
     double last = start;
-    while (owner.m_nBytes < payload.size() && Now() - last < 5.0) {
+    while (owner.m_nBytes < payload.size() && SecondsNow() - last < 5.0) {
         const size_t before = owner.m_nBytes;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
             DispatchMessageW(&msg);
         if (owner.m_nBytes != before)
-            last = Now();
+            last = SecondsNow();
     }
     writer.join();
     return owner.m_nBytes == payload.size() ? payload.size() / (last - start) : 0.0;

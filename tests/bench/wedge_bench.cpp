@@ -13,6 +13,7 @@
 // received, and how many characters were lost or came in doubled or out of
 // order (the difference to the expected text).
 #include "HarnessEnv.h"
+#include "Measure.h"
 #include "PortsDevice.h"
 #include "Process.h"
 #include "ScannerPort.h"
@@ -36,18 +37,6 @@ namespace {
 constexpr double kLineRateBytesPerSecond = 11520.0;  // 115200 baud, 8N1
 constexpr size_t kPayloadCharacters = 10000;
 constexpr DWORD kStallTimeoutMs = 8000;  // no progress for this long ends a run
-
-double Now()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 struct Payload {
     const char* name;
@@ -130,14 +119,14 @@ struct WriteResult {
 WriteResult WritePayload(ScannerPort& scanner, const std::vector<uint8_t>& bytes, bool paced)
 {
     WriteResult result;
-    result.start = Now();
+    result.start = SecondsNow();
     if (!paced) {
         scanner.Write(bytes);
     } else {
         size_t sent = 0;
         while (sent < bytes.size()) {
             const size_t due = std::min(bytes.size(),
-                                        static_cast<size_t>((Now() - result.start) * kLineRateBytesPerSecond) + 1);
+                                        static_cast<size_t>((SecondsNow() - result.start) * kLineRateBytesPerSecond) + 1);
             if (due > sent) {
                 scanner.Write(std::vector<uint8_t>(bytes.begin() + sent, bytes.begin() + due));
                 sent = due;
@@ -145,46 +134,11 @@ WriteResult WritePayload(ScannerPort& scanner, const std::vector<uint8_t>& bytes
             Sleep(1);
         }
     }
-    result.end = Now();
+    result.end = SecondsNow();
     return result;
 }
 
 // --- counting what arrived ----------------------------------------------------
-
-// The characters that differ between what was expected and what arrived:
-// `lost` are missing from what arrived, `extra` arrived but were not expected
-// at that place (doubled or reordered). Myers' difference over the units.
-struct Difference {
-    size_t lost = 0;
-    size_t extra = 0;
-};
-
-Difference Compare(const std::wstring& expected, const std::wstring& received)
-{
-    const int n = static_cast<int>(expected.size());
-    const int m = static_cast<int>(received.size());
-    const int maxD = n + m;
-    std::vector<int> v(2 * static_cast<size_t>(maxD) + 2, 0);
-    const int offset = maxD + 1;
-    for (int d = 0; d <= maxD; ++d) {
-        for (int k = -d; k <= d; k += 2) {
-            int x = (k == -d || (k != d && v[offset + k - 1] < v[offset + k + 1])) ? v[offset + k + 1]
-                                                                                    : v[offset + k - 1] + 1;
-            int y = x - k;
-            while (x < n && y < m && expected[x] == received[y]) {
-                ++x;
-                ++y;
-            }
-            v[offset + k] = x;
-            if (x >= n && y >= m) {
-                // d edits: (n - common) deletions and (m - common) insertions.
-                const size_t common = static_cast<size_t>((n + m - d) / 2);
-                return {static_cast<size_t>(n) - common, static_cast<size_t>(m) - common};
-            }
-        }
-    }
-    return {static_cast<size_t>(n), static_cast<size_t>(m)};
-}
 
 // --- the bare drain -----------------------------------------------------------
 
@@ -192,7 +146,7 @@ struct RunResult {
     double seconds = 0;      // first byte written to last byte (or character) received
     double tailMs = 0;       // last byte written to last received
     size_t received = 0;     // bytes (drain) or UTF-16 units (wedge)
-    Difference difference;
+    TextDifference difference;
 };
 
 RunResult BareDrain(const ComPair& pair, const Payload& payload, bool paced)
@@ -212,8 +166,8 @@ RunResult BareDrain(const ComPair& pair, const Payload& payload, bool paced)
     std::thread reader([&] {
         OVERLAPPED overlapped{};
         overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        double lastProgress = Now();
-        while (received.size() < payload.bytes.size() && Now() - lastProgress < kStallTimeoutMs / 1000.0) {
+        double lastProgress = SecondsNow();
+        while (received.size() < payload.bytes.size() && SecondsNow() - lastProgress < kStallTimeoutMs / 1000.0) {
             uint8_t byte = 0;
             DWORD count = 0;
             if (!ReadFile(hPort, &byte, 1, &count, &overlapped)) {
@@ -222,7 +176,7 @@ RunResult BareDrain(const ComPair& pair, const Payload& payload, bool paced)
             }
             if (count == 1) {
                 received.push_back(byte);
-                lastProgress = Now();
+                lastProgress = SecondsNow();
                 lastRead = lastProgress;
             }
         }
@@ -240,7 +194,7 @@ RunResult BareDrain(const ComPair& pair, const Payload& payload, bool paced)
     result.tailMs = (lastRead - written.end) * 1000.0;
     const std::wstring expectedBytes(payload.bytes.begin(), payload.bytes.end());
     const std::wstring receivedBytes(received.begin(), received.end());
-    result.difference = Compare(expectedBytes, receivedBytes);
+    result.difference = CompareTexts(expectedBytes, receivedBytes);
     return result;
 }
 
@@ -279,14 +233,14 @@ RunResult Wedge(const ComPair& pair, const Payload& payload, bool paced)
     std::thread writer([&] { written = WritePayload(scanner, payload.bytes, paced); });
 
     RunResult result;
-    double lastArrival = Now();
+    double lastArrival = SecondsNow();
     size_t units = 0;
-    while (units < payload.expected.size() && Now() - lastArrival < kStallTimeoutMs / 1000.0) {
+    while (units < payload.expected.size() && SecondsNow() - lastArrival < kStallTimeoutMs / 1000.0) {
         Sleep(5);
         const size_t now = target.Text().size();
         if (now != units) {
             units = now;
-            lastArrival = Now();
+            lastArrival = SecondsNow();
         }
     }
     writer.join();
@@ -294,7 +248,7 @@ RunResult Wedge(const ComPair& pair, const Payload& payload, bool paced)
     result.received = received.size();
     result.seconds = lastArrival - written.start;
     result.tailMs = (lastArrival - written.end) * 1000.0;
-    result.difference = Compare(payload.expected, received);
+    result.difference = CompareTexts(payload.expected, received);
     app.Close();
     return result;
 }

@@ -3,6 +3,7 @@
 // for a port that cannot be opened, ports above COM9, and many Stop/Start
 // cycles while a scanner keeps sending.
 #include "HarnessEnv.h"
+#include "Measure.h"
 #include "PortsDevice.h"
 #include "Process.h"
 #include "Registry.h"
@@ -392,41 +393,6 @@ std::string Utf8(char32_t c)
             static_cast<char>(0x80 | (c & 0x3F))};
 }
 
-// The handles a process holds, from the system's handle table (Wine answers
-// this where GetProcessHandleCount gives nothing).
-size_t HandleCount(DWORD processId)
-{
-    struct HandleEntry {
-        ULONG ownerPid;
-        BYTE objectType;
-        BYTE flags;
-        USHORT handle;
-        PVOID object;
-        ACCESS_MASK access;
-    };
-    struct HandleTable {
-        ULONG count;
-        HandleEntry entries[1];
-    };
-    using QueryFn = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
-    const auto query = reinterpret_cast<QueryFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
-    constexpr ULONG kSystemHandleInformation = 16;
-    std::vector<BYTE> buffer(1 << 20);
-    ULONG needed = 0;
-    LONG status;
-    while ((status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed)) ==
-           static_cast<LONG>(0xC0000004))  // STATUS_INFO_LENGTH_MISMATCH
-        buffer.resize(std::max<size_t>(buffer.size() * 2, needed));
-    if (status != 0)
-        throw HarnessError("NtQuerySystemInformation(SystemHandleInformation) failed");
-    const auto* table = reinterpret_cast<const HandleTable*>(buffer.data());
-    size_t count = 0;
-    for (ULONG i = 0; i < table->count; ++i)
-        count += table->entries[i].ownerPid == processId;
-    return count;
-}
-
 }  // namespace
 
 // Stop, then Start at once, 200 times, while a scanner sends a stream of
@@ -470,12 +436,12 @@ TEST_F(StartStopTest, TwoHundredStopStartCyclesWhileBytesStream)
             completed = false;
         }
         if (cycle == 9)
-            handlesAfterWarmUp = HandleCount(app.GetProcess().Id());
+            handlesAfterWarmUp = HandleCountOf(app.GetProcess().Id());
         Sleep(50);  // some decoding and typing between the cycles
     }
     stop = true;
     writer.join();
-    const size_t handlesAtEnd = HandleCount(app.GetProcess().Id());
+    const size_t handlesAtEnd = HandleCountOf(app.GetProcess().Id());
     ASSERT_TRUE(completed);
     Sleep(1500);  // everything still queued arrives
     const std::wstring text = target.Text();

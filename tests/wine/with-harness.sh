@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs a command inside a throwaway Wine world for the black-box tests:
 #   - a fresh WINEPREFIX, booted once, with the CJK font link in place;
-#   - an Xvfb display of its own;
+#   - an Xvfb display of its own (or, for demos, the caller's display);
 #   - a pool of serial port pairs: socat joins two ptys, the "app side" is
 #     linked as COMa and the "scanner side" as COMb of the prefix, so a test
 #     program plays the scanner by writing to COMb through the serial API;
@@ -12,15 +12,26 @@
 #                      beforehand to get other pairs)
 #   TAPWIRE_BROKEN_PORT  a COM port number linked to /dev/null (default 40)
 #   TAPWIRE_HARNESS_DIR  scratch folder of this run (removed afterwards)
+#   TAPWIRE_HARNESS_XVFB  1 when DISPLAY is this run's own Xvfb, 0 when it is
+#                      the caller's display (see below)
 # Read from the caller: TAPWIRE_DESKTOP_KEEPER (see below), TAPWIRE_COM_PAIRS.
+# --use-display shows the windows on the caller's $DISPLAY (with its window
+#   manager) instead of a private Xvfb: for demos, never for tests, which need
+#   a display where nothing else takes the focus. Without a reachable
+#   $DISPLAY the run falls back to Xvfb.
 # Everything is torn down afterwards without a word, so the command's own
 # output stays last, and the script exits with the command's status.
 #
-# Usage: with-harness.sh <command> [args...]
+# Usage: with-harness.sh [--use-display] <command> [args...]
 set -u
 
+use_display=0
+if [ "${1:-}" = --use-display ]; then
+    use_display=1
+    shift
+fi
 if [ $# -eq 0 ]; then
-    echo "usage: $0 <command> [args...]" >&2
+    echo "usage: $0 [--use-display] <command> [args...]" >&2
     exit 2
 fi
 
@@ -70,17 +81,27 @@ export TAPWIRE_HARNESS_DIR="$run_dir"
 started=$(date +%s)
 
 # --- display -------------------------------------------------------------
-# -displayfd lets Xvfb pick a free display number and tell us which.
-Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp 3>"$run_dir/display" >"$run_dir/xvfb.log" 2>&1 &
-xvfb_pid=$!
-disown "$xvfb_pid"
-for _ in $(seq 100); do
-    [ -s "$run_dir/display" ] && break
-    kill -0 "$xvfb_pid" 2>/dev/null || die "Xvfb did not start: $(cat "$run_dir/xvfb.log")"
-    sleep 0.1
-done
-[ -s "$run_dir/display" ] || die "Xvfb did not report a display within 10 s"
-export DISPLAY=":$(head -n1 "$run_dir/display")"
+export TAPWIRE_HARNESS_XVFB=1
+if [ "$use_display" = 1 ] && [ -n "${DISPLAY:-}" ]; then
+    if xwininfo -root -display "$DISPLAY" >/dev/null 2>&1; then
+        TAPWIRE_HARNESS_XVFB=0
+    else
+        say "cannot reach the display $DISPLAY; using a private Xvfb"
+    fi
+fi
+if [ "$TAPWIRE_HARNESS_XVFB" = 1 ]; then
+    # -displayfd lets Xvfb pick a free display number and tell us which.
+    Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp 3>"$run_dir/display" >"$run_dir/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    disown "$xvfb_pid"
+    for _ in $(seq 100); do
+        [ -s "$run_dir/display" ] && break
+        kill -0 "$xvfb_pid" 2>/dev/null || die "Xvfb did not start: $(cat "$run_dir/xvfb.log")"
+        sleep 0.1
+    done
+    [ -s "$run_dir/display" ] || die "Xvfb did not report a display within 10 s"
+    export DISPLAY=":$(head -n1 "$run_dir/display")"
+fi
 
 # --- prefix --------------------------------------------------------------
 mkdir "$WINEPREFIX" || die "cannot create the prefix folder"
@@ -109,11 +130,14 @@ for face in Tahoma Arial 'Microsoft Sans Serif'; do
         </dev/null >/dev/null 2>&1 || die "cannot write the font link for $face"
 done
 
-# There is no window manager on this display. Wine would wait up to 2 s for
-# one to acknowledge every window it hides (each close, each SW_HIDE); as
-# unmanaged windows they go at once and Wine draws their frames itself.
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
-    </dev/null >/dev/null 2>&1 || die "cannot configure the X11 driver"
+# There is no window manager on our Xvfb. Wine would wait up to 2 s for one
+# to acknowledge every window it hides (each close, each SW_HIDE); as
+# unmanaged windows they go at once and Wine draws their frames itself. On
+# the caller's display the window manager takes care of the windows.
+if [ "$TAPWIRE_HARNESS_XVFB" = 1 ]; then
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+        </dev/null >/dev/null 2>&1 || die "cannot configure the X11 driver"
+fi
 
 # --- serial port pairs ---------------------------------------------------
 # Should a socat end (an error on one of its ptys), the loop brings the pair

@@ -26,10 +26,13 @@ ScannerPort::~ScannerPort()
 
 void ScannerPort::Write(const std::vector<uint8_t>& bytes)
 {
+    // In pieces: a pty that the program drains slowly takes a large write
+    // only bit by bit, and each write has to finish within the timeout.
+    constexpr size_t kPiece = 256;
     size_t done = 0;
     while (done < bytes.size()) {
         DWORD written = 0;
-        if (!WriteFile(m_hPort, bytes.data() + done, static_cast<DWORD>(bytes.size() - done),
+        if (!WriteFile(m_hPort, bytes.data() + done, static_cast<DWORD>(std::min(kPiece, bytes.size() - done)),
                        &written, nullptr))
             ThrowLastError("WriteFile failed on " + Narrow(m_strName));
         if (written == 0)

@@ -1,0 +1,34 @@
+// Figures the long-running checks and benchmarks take of the program under
+// test: time, the handles and the private memory of a process, and how far a
+// typed text is from the one that was sent.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <string>
+
+namespace wineharness {
+
+// Seconds on the performance counter (for differences only).
+double SecondsNow();
+
+// The handles a process holds, from the system's handle table (Wine answers
+// this where GetProcessHandleCount gives nothing). Throws HarnessError.
+size_t HandleCountOf(DWORD processId);
+
+// The process's committed private memory in bytes; 0 when it cannot be read.
+size_t PrivateBytesOf(HANDLE hProcess);
+
+// Characters missing from what arrived (`lost`), and characters that arrived
+// but not at that place (`extra`: doubled or reordered); both 0 when the
+// texts are equal. The difference is counted up to `limit` edits; beyond
+// that `tooDifferent` is set.
+struct TextDifference {
+    size_t lost = 0;
+    size_t extra = 0;
+    bool tooDifferent = false;
+};
+TextDifference CompareTexts(const std::wstring& expected, const std::wstring& received, size_t limit = 20000);
+
+}  // namespace wineharness
