@@ -12,9 +12,12 @@ ScannerPort::ScannerPort(int number) : m_strName(L"\\\\.\\COM" + std::to_wstring
                           0, nullptr);
     if (m_hPort == INVALID_HANDLE_VALUE)
         ThrowLastError("cannot open the scanner side " + Narrow(m_strName));
-    // A write must never wait for ever on a pty nobody drains.
+    // A write must never wait for ever on a pty nobody drains. A pty drained
+    // one byte at a time takes new bytes in bursts: a full terminal buffer
+    // takes more only once it is nearly empty again, which at a slow drain
+    // can be many seconds.
     COMMTIMEOUTS timeouts{};
-    timeouts.WriteTotalTimeoutConstant = 10000;
+    timeouts.WriteTotalTimeoutConstant = 60000;
     SetCommTimeouts(m_hPort, &timeouts);
 }
 
