@@ -5,21 +5,38 @@
 #include <map>
 #include <memory>
 
+namespace {
+
+// The wrappers FromHandle hands out, one per handle, for the interface thread.
+// An entry goes when the object is deleted through its owning wrapper, so
+// that painting with fresh objects again and again does not pile them up.
+struct TemporaryWrapper : CGdiObject {
+    ~TemporaryWrapper() override { Detach(); }
+};
+
+std::map<HGDIOBJ, std::unique_ptr<TemporaryWrapper>>& TemporaryWrappers()
+{
+    static std::map<HGDIOBJ, std::unique_ptr<TemporaryWrapper>> s_wrappers;
+    return s_wrappers;
+}
+
+} // namespace
+
 CGdiObject* CGdiObject::FromHandle(HGDIOBJ hObject)
 {
     if (!hObject)
         return nullptr;
-    // Interface thread only. The wrapper never deletes the object it wraps.
-    struct Wrapper : CGdiObject {
-        ~Wrapper() override { Detach(); }
-    };
-    static std::map<HGDIOBJ, std::unique_ptr<Wrapper>> s_wrappers;
-    auto& slot = s_wrappers[hObject];
+    auto& slot = TemporaryWrappers()[hObject];
     if (!slot) {
-        slot = std::make_unique<Wrapper>();
+        slot = std::make_unique<TemporaryWrapper>();
         slot->m_hObject = hObject;
     }
     return slot.get();
+}
+
+size_t CGdiObject::TemporaryWrapperCount()
+{
+    return TemporaryWrappers().size();
 }
 
 BOOL CGdiObject::Attach(HGDIOBJ hObject)
@@ -40,7 +57,10 @@ HGDIOBJ CGdiObject::Detach()
 BOOL CGdiObject::DeleteObject()
 {
     HGDIOBJ hObject = Detach();
-    return hObject ? ::DeleteObject(hObject) : FALSE;
+    if (!hObject)
+        return FALSE;
+    TemporaryWrappers().erase(hObject);
+    return ::DeleteObject(hObject);
 }
 
 BOOL CBitmap::LoadBitmap(UINT nIDResource)

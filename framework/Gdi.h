@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <cstddef>
+
 class CWnd;
 
 class CGdiObject {
@@ -16,8 +18,11 @@ public:
 
     HGDIOBJ m_hObject = nullptr;
 
-    // A wrapper that does not own the object (one per handle, reused), or nullptr.
+    // A wrapper that does not own the object (one per handle, reused until the
+    // object is deleted through its owning wrapper), or nullptr.
     static CGdiObject* FromHandle(HGDIOBJ hObject);
+    // How many such wrappers exist (they must not pile up).
+    static size_t TemporaryWrapperCount();
     HGDIOBJ GetSafeHandle() const { return m_hObject; }
     BOOL Attach(HGDIOBJ hObject);
     HGDIOBJ Detach();
