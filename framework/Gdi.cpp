@@ -14,10 +14,12 @@ struct TemporaryWrapper : CGdiObject {
     ~TemporaryWrapper() override { Detach(); }
 };
 
+// Never destroyed: objects with static storage (a control class's shared
+// font) are deleted at exit, after a map of this file would be gone.
 std::map<HGDIOBJ, std::unique_ptr<TemporaryWrapper>>& TemporaryWrappers()
 {
-    static std::map<HGDIOBJ, std::unique_ptr<TemporaryWrapper>> s_wrappers;
-    return s_wrappers;
+    static auto* s_pWrappers = new std::map<HGDIOBJ, std::unique_ptr<TemporaryWrapper>>;
+    return *s_pWrappers;
 }
 
 } // namespace

@@ -280,16 +280,22 @@ UINT CSerialPort::PortThreadProc(LPVOID pParam)
         switch (dwWait) {
         case WAIT_OBJECT_0: {
             pPort->m_bOpen = FALSE;
+            if (pPort->m_hPort) {
+                if (bWaitPending) {
+                    PortLock lock(pPort->m_csPort);
+                    DWORD dwIgnored = 0;
+                    comm.CancelIo(pPort->m_hPort);
+                    comm.GetOverlappedResult(pPort->m_hPort, &pPort->m_ovPort, &dwIgnored, TRUE);
+                }
+                // The stop may be seen before the port's event: bytes that
+                // came in before it are handed over all the same.
+                if (pPort->m_dwEventMask & EV_RXCHAR)
+                    ReceiveBytes(pPort, comstat);
+            }
             {
                 PortLock lock(pPort->m_csPort);
-                if (pPort->m_hPort) {
-                    if (bWaitPending) {
-                        DWORD dwIgnored = 0;
-                        comm.CancelIo(pPort->m_hPort);
-                        comm.GetOverlappedResult(pPort->m_hPort, &pPort->m_ovPort, &dwIgnored, TRUE);
-                    }
+                if (pPort->m_hPort)
                     comm.CloseHandle(pPort->m_hPort);
-                }
                 pPort->m_hPort = nullptr;
             }
             pPort->m_bThreadActive = FALSE;

@@ -1,8 +1,11 @@
-// OpenPort's order of calls and its failure paths, with a fake behind the comm calls.
+// OpenPort's order of calls and its failure paths, and the monitor thread at a
+// stop, with a fake behind the comm calls.
+#include "Messages.h"
 #include "SerialPort.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -188,4 +191,130 @@ TEST(SerialPortWarning, ALongTextIsCutToItsBuffer)
     EXPECT_EQ(FakeComm::warning.size(), 199u);
     EXPECT_EQ(FakeComm::warning, "Warning:" + std::string(191, 'X'));
     EXPECT_EQ(port.GetLastErrorText(), FakeComm::warning);
+}
+
+// --- the monitor thread with a port whose event never comes -----------------
+
+namespace {
+
+// A port with bytes in its queue whose wait for an event is still under way
+// when the stop comes (Wine reports a pty's events by polling, a little late).
+struct QueuedComm {
+    static std::string queued;
+    static std::vector<std::string> calls;
+
+    static BOOL WINAPI WaitCommEvent(HANDLE, LPDWORD, LPOVERLAPPED)
+    {
+        calls.push_back("WaitCommEvent");
+        ::SetLastError(ERROR_IO_PENDING);
+        return FALSE;
+    }
+    static BOOL WINAPI ClearCommError(HANDLE, LPDWORD pErrors, LPCOMSTAT pStat)
+    {
+        *pErrors = 0;
+        *pStat = {};
+        pStat->cbInQue = static_cast<DWORD>(queued.size());
+        return TRUE;
+    }
+    static BOOL WINAPI ReadFile(HANDLE, LPVOID pBuffer, DWORD, LPDWORD pRead, LPOVERLAPPED)
+    {
+        calls.push_back("ReadFile");
+        *pRead = 0;
+        if (queued.empty())
+            return TRUE;
+        *static_cast<char*>(pBuffer) = queued.front();
+        queued.erase(0, 1);
+        *pRead = 1;
+        return TRUE;
+    }
+    static BOOL WINAPI CancelIo(HANDLE)
+    {
+        calls.push_back("CancelIo");
+        return TRUE;
+    }
+    static BOOL WINAPI CloseHandle(HANDLE)
+    {
+        calls.push_back("CloseHandle");
+        return TRUE;
+    }
+};
+std::string QueuedComm::queued;
+std::vector<std::string> QueuedComm::calls;
+
+class CByteWnd : public CWnd {
+public:
+    explicit CByteWnd(CSerialPort& port) : m_port(port)
+    {
+        CreateEx(0, AfxRegisterWndClass(0), L"owner", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr);
+    }
+    ~CByteWnd() override { DestroyWindow(); }
+    std::string bytes;
+
+protected:
+    LRESULT OnRxChar(WPARAM wParam, LPARAM)
+    {
+        if (wParam == 1)
+            bytes.push_back(static_cast<char>(m_port.m_byRx));
+        return 0;
+    }
+    DECLARE_MESSAGE_MAP()
+
+private:
+    CSerialPort& m_port;
+};
+
+BEGIN_MESSAGE_MAP(CByteWnd, CWnd)
+    ON_MESSAGE(WM_PORT_RXCHAR, OnRxChar)
+END_MESSAGE_MAP()
+
+} // namespace
+
+// The stop is seen before the port's event: the bytes already queued are
+// handed over before the port closes, and the wait under way is cancelled
+// first (the reads use the same OVERLAPPED).
+TEST(SerialPortThread, BytesQueuedWhenTheStopIsSeenFirstAreDelivered)
+{
+    CommApi comm = RealCommApi();
+    comm.CreateFileW = [](LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) -> HANDLE {
+        return reinterpret_cast<HANDLE>(0x4242);
+    };
+    comm.SetCommTimeouts = [](HANDLE, LPCOMMTIMEOUTS) -> BOOL { return TRUE; };
+    comm.SetCommMask = [](HANDLE, DWORD) -> BOOL { return TRUE; };
+    comm.GetCommState = [](HANDLE, LPDCB) -> BOOL { return TRUE; };
+    comm.BuildCommDCBW = [](LPCWSTR, LPDCB) -> BOOL { return TRUE; };
+    comm.SetCommState = [](HANDLE, LPDCB) -> BOOL { return TRUE; };
+    comm.PurgeComm = [](HANDLE, DWORD) -> BOOL { return TRUE; };
+    comm.GetOverlappedResult = [](HANDLE, LPOVERLAPPED, LPDWORD pCount, BOOL) -> BOOL {
+        *pCount = 0;
+        return TRUE;
+    };
+    comm.WaitCommEvent = QueuedComm::WaitCommEvent;
+    comm.ClearCommError = QueuedComm::ClearCommError;
+    comm.ReadFile = QueuedComm::ReadFile;
+    comm.CancelIo = QueuedComm::CancelIo;
+    comm.CloseHandle = QueuedComm::CloseHandle;
+    QueuedComm::calls.clear();
+    QueuedComm::queued.clear();
+
+    CSerialPort port;
+    port.SetCommApi(&comm);
+    CByteWnd owner(port);
+    ASSERT_TRUE(port.OpenPort(&owner, 5, 9600, L'N', 8, 1, EV_RXCHAR | EV_RXFLAG, 512));
+    ASSERT_TRUE(port.StartPortThread());
+    ::Sleep(50);   // the thread waits for an event that does not come
+    QueuedComm::queued = "SCAN";
+    port.SwitchPort(FALSE);
+
+    const DWORD start = ::GetTickCount();
+    while (port.IsOpen() || QueuedComm::calls.empty() || QueuedComm::calls.back() != "CloseHandle") {
+        ASSERT_LT(::GetTickCount() - start, 5000u) << "the thread did not end";
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            ::DispatchMessageW(&msg);
+        ::Sleep(1);
+    }
+    EXPECT_EQ(owner.bytes, "SCAN");
+    const auto cancel = std::find(QueuedComm::calls.begin(), QueuedComm::calls.end(), "CancelIo");
+    const auto read = std::find(QueuedComm::calls.begin(), QueuedComm::calls.end(), "ReadFile");
+    EXPECT_TRUE(cancel < read) << "a read on the OVERLAPPED of a wait under way";
 }
