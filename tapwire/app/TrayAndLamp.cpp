@@ -12,6 +12,10 @@ void DrawBitmapInto(CWnd* pDialog, int nIDControl, UINT nIDBitmap, bool bStretch
     CWnd* pControl = pDialog->GetDlgItem(nIDControl);
     if (!pControl)
         return;
+    // The picture control paints its own background after the dialog has
+    // painted, over whatever was drawn into it: let it paint first, so that
+    // the bitmap goes on top.
+    pControl->UpdateWindow();
     RECT rcClient;
     pControl->GetClientRect(&rcClient);
     CClientDC dc(pControl);

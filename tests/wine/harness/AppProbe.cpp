@@ -166,4 +166,12 @@ std::vector<MenuItem> AppProbe::SystemMenu(DWORD timeoutMs)
     return ParseMenu(*answer);
 }
 
+std::vector<MenuItem> AppProbe::PopupMenu(DWORD timeoutMs)
+{
+    const std::optional<std::wstring> answer = Ask(kProbePopupMenu, timeoutMs);
+    if (!answer)
+        throw HarnessError("the program did not answer the menu probe");
+    return ParseMenu(*answer);
+}
+
 }  // namespace wineharness

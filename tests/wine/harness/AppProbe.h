@@ -51,6 +51,11 @@ public:
     // Throw HarnessError when the program does not answer.
     std::vector<MenuItem> MenuBar(DWORD timeoutMs = 5000);
     std::vector<MenuItem> SystemMenu(DWORD timeoutMs = 5000);
+    // The pop-up menu that the program's thread shows at the moment
+    // (TrackPopupMenu); empty when none shows. Wine loads the hook DLL into
+    // the program only outside the menu's loop: make one request (Sync)
+    // before the menu opens.
+    std::vector<MenuItem> PopupMenu(DWORD timeoutMs = 5000);
 
 private:
     std::optional<std::wstring> Ask(WPARAM request, DWORD timeoutMs);

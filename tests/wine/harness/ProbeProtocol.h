@@ -22,6 +22,7 @@ enum ProbeRequest : WPARAM {
     kProbeSync = 1,        // answer with nothing
     kProbeMenuBar = 2,     // the menu bar of the window (GetMenu)
     kProbeSystemMenu = 3,  // its system menu (GetSystemMenu without revert)
+    kProbePopupMenu = 4,   // the pop-up menu the thread shows now (TrackPopupMenu)
 };
 constexpr WPARAM kProbeRequestMask = 0xFF;
 constexpr int kProbeSequenceShift = 8;
@@ -40,14 +41,18 @@ struct ProbeBlock {
 };
 static_assert(sizeof(ProbeBlock) <= kProbeBlockSize, "the answer block fits its mapping");
 
+// The names end in the test's process id in decimal.
+constexpr wchar_t kProbeBlockNamePrefix[] = L"TapwireHarnessProbeBlock.";
+constexpr wchar_t kProbeEventNamePrefix[] = L"TapwireHarnessProbeDone.";
+
 inline std::wstring ProbeBlockName(DWORD testProcessId)
 {
-    return L"TapwireHarnessProbeBlock." + std::to_wstring(testProcessId);
+    return kProbeBlockNamePrefix + std::to_wstring(testProcessId);
 }
 
 inline std::wstring ProbeEventName(DWORD testProcessId)
 {
-    return L"TapwireHarnessProbeDone." + std::to_wstring(testProcessId);
+    return kProbeEventNamePrefix + std::to_wstring(testProcessId);
 }
 
 }  // namespace wineharness

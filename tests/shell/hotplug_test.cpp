@@ -1,0 +1,249 @@
+// Scanners plugged in and pulled out while Tapwire runs, delivered to the
+// real program the way the system delivers them: the device shows up among
+// the "Ports" devices (or goes), then the arrival (or removal) of its USB
+// device interface is sent to the main window. What counts is what a user
+// sees: the status line, the button, the port list, and which port's bytes
+// get typed.
+#include "ScannerPort.h"
+#include "ShellTestSupport.h"
+#include "TargetWindow.h"
+
+#include <memory>
+
+using namespace shelltest;
+
+namespace {
+
+// The three patterns of the maker's scanners.
+const std::wstring kVidPid1 = L"VID_2E9B&PID_0002";
+const std::wstring kVidPid2 = L"VID_2E9B&PID_0201";
+const std::wstring kVidPid3 = L"VID_0483&PID_5740";
+
+constexpr DWORD kTypingTimeoutMs = 5000;
+// How long bytes that should not be typed are given to show up anyway.
+constexpr DWORD kSettleMs = 400;
+// A port that has just been started discards what it received until its
+// monitor thread runs (the thread empties the port's queues first): the
+// scanner sends only after this.
+constexpr DWORD kPortThreadStartMs = 300;
+
+// Three port pairs of the harness: one for a port started by hand, two for
+// scanners.
+struct PortPlan {
+    ComPair hand;
+    ComPair first;
+    ComPair second;
+};
+
+PortPlan PlanPorts()
+{
+    const std::vector<ComPair> pairs = ComPairs();
+    if (pairs.size() < 3)
+        throw HarnessError("the hot-plug tests need three COM port pairs");
+    return {pairs[0], pairs[1], pairs[2]};
+}
+
+std::wstring PortListText(const Window& dialog)
+{
+    std::wstring text;
+    for (const std::wstring& item : dialog.Child(kPortList).ComboItems())
+        text += (text.empty() ? L"" : L" | ") + item;
+    return text;
+}
+
+// Tapwire with a plain port in the system, and the window that receives
+// what it types.
+class HotPlugTest : public ShellTest {
+protected:
+    // Starts Tapwire, presses Start on the plain port and checks that its
+    // bytes are typed; the typing target has the focus afterwards.
+    void StartOnHandPort()
+    {
+        m_dialog = m_app.Start();
+        ASSERT_EQ(m_dialog.Child(kPortList).ComboSelectedText(), m_hand.Info().friendlyName);
+        ASSERT_TRUE(StartByHand(m_dialog));
+        m_target = std::make_unique<TargetWindow>();
+        Sleep(kPortThreadStartMs);
+        ExpectTyped(m_plan.hand, "h1");
+    }
+
+    // Writes `bytes` on the scanner side of the pair and expects the typing
+    // target to have received them, after everything typed before.
+    void ExpectTyped(const ComPair& pair, const std::string& bytes)
+    {
+        m_expected += Widen(bytes);
+        wineharness::ScannerPort(pair.scannerPort).Write(bytes);
+        EXPECT_EQ(m_target->WaitForText(m_expected.size(), kTypingTimeoutMs), m_expected)
+            << "bytes written to COM" << pair.scannerPort << " are not typed";
+    }
+
+    // Delivers the arrival of a scanner that is to be opened, and gives the
+    // port's monitor thread the time to start.
+    ::testing::AssertionResult ArrivalStarts(const std::wstring& interfaceName, DWORD timeoutMs = 10000)
+    {
+        if (!SendDeviceArrival(m_dialog, interfaceName, timeoutMs))
+            return ::testing::AssertionFailure() << "the arrival handler did not come back";
+        Sleep(kPortThreadStartMs);
+        return ::testing::AssertionSuccess();
+    }
+
+    // The window shows the port started on the device's entry of the list.
+    void ExpectStartedOn(const PortsDeviceInfo& device)
+    {
+        EXPECT_TRUE(ShowsStarted(m_dialog)) << "status \"" << Narrow(m_dialog.Child(kStatusLine).Text())
+                                            << "\", button \"" << Narrow(m_dialog.Child(kStartStopButton).Text())
+                                            << "\"";
+        EXPECT_EQ(m_dialog.Child(kPortList).ComboSelectedText(), device.friendlyName);
+        EXPECT_FALSE(m_dialog.Child(kPortList).IsEnabled()) << "the port list is enabled while started";
+    }
+
+    const PortPlan m_plan = PlanPorts();
+    FakePortsDevice m_hand{PlainPortDevice(m_plan.hand.appPort)};
+    TapwireApp m_app;
+    Window m_dialog;
+    std::unique_ptr<TargetWindow> m_target;
+    std::wstring m_expected;  // everything that should have been typed so far
+};
+
+struct ArrivalCase {
+    const char* name;
+    std::wstring vidPid;
+    bool lowerCaseName;  // the interface name as reported, in lower case
+};
+void PrintTo(const ArrivalCase& c, std::ostream* out) { *out << c.name; }
+
+class ScannerArrival : public HotPlugTest, public ::testing::WithParamInterface<ArrivalCase> {};
+
+}  // namespace
+
+TEST_P(ScannerArrival, StopsThePortStartedByHandAndStartsTheScannersPort)
+{
+    const ArrivalCase& c = GetParam();
+    ASSERT_NO_FATAL_FAILURE(StartOnHandPort());
+
+    FakePortsDevice scanner(ScannerDevice(c.vidPid, m_plan.first.appPort));
+    const std::wstring name = InterfaceName(c.vidPid);
+    ASSERT_TRUE(ArrivalStarts(c.lowerCaseName ? ToLower(name) : name));
+
+    ExpectStartedOn(scanner.Info());
+    const std::vector<std::wstring> items = m_dialog.Child(kPortList).ComboItems();
+    EXPECT_EQ(items.size(), 2u) << Narrow(PortListText(m_dialog));
+    ExpectTyped(m_plan.first, "s1\r");
+    // The port started by hand is closed: what it receives now is not typed.
+    wineharness::ScannerPort(m_plan.hand.scannerPort).Write("xx");
+    Sleep(kSettleMs);
+    EXPECT_EQ(m_target->Text(), m_expected);
+    EXPECT_TRUE(ClosesCleanly(m_app));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pattern, ScannerArrival,
+    ::testing::Values(ArrivalCase{"First", kVidPid1, false}, ArrivalCase{"SecondInLowerCase", kVidPid2, true},
+                      ArrivalCase{"Third", kVidPid3, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(HotPlugTest, RemovingTheScannerOpenedOnArrivalStopsItsPortAndDropsItFromTheList)
+{
+    ASSERT_NO_FATAL_FAILURE(StartOnHandPort());
+    auto scanner = std::make_unique<FakePortsDevice>(ScannerDevice(kVidPid1, m_plan.first.appPort));
+    const std::wstring name = InterfaceName(kVidPid1);
+    ASSERT_TRUE(ArrivalStarts(name));
+    ExpectStartedOn(scanner->Info());
+
+    scanner->Remove();
+    ASSERT_TRUE(SendDeviceRemoval(m_dialog, name)) << "the removal did not come back";
+    EXPECT_TRUE(ShowsStopped(m_dialog));
+    EXPECT_EQ(m_dialog.Child(kPortList).ComboItems(), std::vector<std::wstring>{m_hand.Info().friendlyName});
+    EXPECT_TRUE(m_dialog.Child(kPortList).IsEnabled());
+
+    // The scanner is forgotten: plugged in again, it is opened again.
+    scanner = std::make_unique<FakePortsDevice>(ScannerDevice(kVidPid1, m_plan.first.appPort));
+    ASSERT_TRUE(ArrivalStarts(name));
+    ExpectStartedOn(scanner->Info());
+    ExpectTyped(m_plan.first, "again");
+    EXPECT_TRUE(ClosesCleanly(m_app));
+}
+
+TEST_F(HotPlugTest, ASecondScannerChangesNothingWhileTheFirstRuns)
+{
+    ASSERT_NO_FATAL_FAILURE(StartOnHandPort());
+    FakePortsDevice first(ScannerDevice(kVidPid1, m_plan.first.appPort, L"5&AAAA&0&1"));
+    ASSERT_TRUE(ArrivalStarts(InterfaceName(kVidPid1, L"5&AAAA&0&1")));
+    ExpectStartedOn(first.Info());
+    const std::vector<std::wstring> listBefore = m_dialog.Child(kPortList).ComboItems();
+
+    auto second = std::make_unique<FakePortsDevice>(ScannerDevice(kVidPid3, m_plan.second.appPort, L"5&BBBB&0&2"));
+    const std::wstring secondName = InterfaceName(kVidPid3, L"5&BBBB&0&2");
+    ASSERT_TRUE(SendDeviceArrival(m_dialog, secondName));
+    ExpectStartedOn(first.Info());
+    EXPECT_EQ(m_dialog.Child(kPortList).ComboItems(), listBefore) << "the list was rebuilt";
+    ExpectTyped(m_plan.first, "still first");
+
+    // Nor does its going away: the first one is the scanner remembered.
+    second->Remove();
+    ASSERT_TRUE(SendDeviceRemoval(m_dialog, secondName));
+    ExpectStartedOn(first.Info());
+    ExpectTyped(m_plan.first, "+");
+    EXPECT_TRUE(ClosesCleanly(m_app));
+}
+
+TEST_F(HotPlugTest, AScannerWhosePortIsNotThereYetIsNotOpenedNorRemembered)
+{
+    ASSERT_NO_FATAL_FAILURE(StartOnHandPort());
+    const std::wstring name = InterfaceName(kVidPid2);
+    // The USB device comes before its serial port.
+    ASSERT_TRUE(SendDeviceArrival(m_dialog, name));
+    ExpectStartedOn(m_hand.Info());
+    EXPECT_EQ(m_dialog.Child(kPortList).ComboItems(), std::vector<std::wstring>{m_hand.Info().friendlyName});
+    ExpectTyped(m_plan.hand, "h2");
+
+    // Nothing was tried again or remembered: the next arrival, with the
+    // port in place, opens it.
+    FakePortsDevice scanner(ScannerDevice(kVidPid2, m_plan.first.appPort));
+    ASSERT_TRUE(ArrivalStarts(name));
+    ExpectStartedOn(scanner.Info());
+    ExpectTyped(m_plan.first, "s2");
+    EXPECT_TRUE(ClosesCleanly(m_app));
+}
+
+TEST_F(HotPlugTest, AnyScannerGoingAwayStopsAPortStartedByHand)
+{
+    ASSERT_NO_FATAL_FAILURE(StartOnHandPort());
+    ASSERT_TRUE(SendDeviceRemoval(m_dialog, InterfaceName(kVidPid3)));
+    EXPECT_TRUE(ShowsStopped(m_dialog));
+    EXPECT_TRUE(m_dialog.Child(kPortList).IsEnabled());
+    EXPECT_EQ(m_dialog.Child(kPortList).ComboSelectedText(), m_hand.Info().friendlyName);
+    EXPECT_TRUE(ClosesCleanly(m_app));
+}
+
+// An arrival stops the running port and starts another one inside one
+// handler while the port's monitor thread is handing bytes over, one
+// synchronous message per byte. The handler must come back, and every byte
+// of the burst must still be typed, in order, before the scanner's.
+//
+// The arrival is sent once the burst has reached the program (its first
+// byte is typed). Sent before that, the burst can be lost on a busy machine:
+// the port thread then sees the stop request before its port's event and
+// closes the port with the bytes unread.
+TEST_F(HotPlugTest, AnArrivalDuringABurstTypesEveryByteOfTheBurstInOrder)
+{
+    ASSERT_NO_FATAL_FAILURE(StartOnHandPort());
+    FakePortsDevice scanner(ScannerDevice(kVidPid1, m_plan.first.appPort));
+
+    // About 300 ms of typing: the arrival comes in the middle of it.
+    std::string burst;
+    for (int i = 0; i < 100; ++i)
+        burst += "<" + std::to_string(1000 + i) + ">";
+    const size_t typedBefore = m_expected.size();
+    m_expected += Widen(burst);
+    wineharness::ScannerPort(m_plan.hand.scannerPort).Write(burst);
+    const size_t typedAtArrival = m_target->WaitForText(typedBefore + 1, kTypingTimeoutMs).size();
+    ASSERT_GT(typedAtArrival, typedBefore) << "the burst is not typed";
+    ASSERT_TRUE(ArrivalStarts(InterfaceName(kVidPid1), 20000)) << "deadlocked with the port thread?";
+    EXPECT_LT(typedAtArrival, m_expected.size()) << "the burst was typed whole before the arrival";
+
+    EXPECT_EQ(m_target->WaitForText(m_expected.size(), kTypingTimeoutMs), m_expected);
+    ExpectStartedOn(scanner.Info());
+    ExpectTyped(m_plan.first, "after");
+    EXPECT_TRUE(ClosesCleanly(m_app));
+}
