@@ -16,6 +16,15 @@ std::u16string ReadSetting(const CString& strPath, const char16_t* section, cons
     return ToU16(CString(szValue));
 }
 
+// Selects a list position as the file gives it; a position that is not in the
+// list leaves the list without a selection. CB_SETCURSEL itself clears the
+// selection only for -1 under Wine, and keeps the old one for any other
+// position out of range.
+void SelectListPosition(CComboBox& list, int nPosition)
+{
+    list.SetCurSel(nPosition >= 0 && nPosition < list.GetCount() ? nPosition : -1);
+}
+
 } // namespace
 
 CMenu* CTapwireDlg::StartUpMenu() const
@@ -74,15 +83,15 @@ void CTapwireDlg::LoadSettings()
     m_nEncoding = outcome.encoding;
     CheckEncodingEntry(m_nEncoding);
 
-    m_cbPort.SetCurSel(outcome.portPosition);
+    SelectListPosition(m_cbPort, outcome.portPosition);
     m_strPortName = g_strPortNames[outcome.portPosition];
-    m_cbBaudRate.SetCurSel(outcome.baudPosition);
+    SelectListPosition(m_cbBaudRate, outcome.baudPosition);
     m_strBaudRate = AsWide(outcome.baudRate);
-    m_cbParity.SetCurSel(outcome.parityPosition);
+    SelectListPosition(m_cbParity, outcome.parityPosition);
     m_strParity = AsWide(outcome.parity);
-    m_cbDataBits.SetCurSel(outcome.dataBitsPosition);
+    SelectListPosition(m_cbDataBits, outcome.dataBitsPosition);
     m_strDataBits = AsWide(outcome.dataBits);
-    m_cbStopBits.SetCurSel(outcome.stopBitsPosition);
+    SelectListPosition(m_cbStopBits, outcome.stopBitsPosition);
     m_strStopBits = AsWide(outcome.stopBits);
 
     m_bRunStart = outcome.runStart;
