@@ -8,6 +8,7 @@
 //   2. SOAK_CYCLES (default 1,000) Stop/Start cycles while traffic flows:
 //      no hang, and the handle count and private memory end where they began.
 #include "HarnessEnv.h"
+#include "IniFile.h"
 #include "Measure.h"
 #include "PortsDevice.h"
 #include "Process.h"
@@ -56,16 +57,6 @@ std::string Traffic(size_t bytes)
     return text;
 }
 
-void WriteTextFile(const std::wstring& path, const std::string& text)
-{
-    HANDLE hFile = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                               nullptr);
-    if (hFile == INVALID_HANDLE_VALUE)
-        ThrowLastError("cannot write " + Narrow(path));
-    DWORD written = 0;
-    WriteFile(hFile, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(hFile);
-}
 
 bool WaitForButton(const Window& dialog, const std::wstring& text)
 {
@@ -86,7 +77,7 @@ int main()
                                        {L"USB\\VID_2E9B&PID_0002&REV_0100"}});
         TargetWindow target;
         TapwireApp app;
-        WriteTextFile(app.Folder() + L"\\Config.ini",
+        WriteFileBytes(app.Folder() + L"\\Config.ini",
                       "[Encoding Setting]\r\nEncoding=0\r\n[Start Setting]\r\nBootRun=0\r\nRunMini=0\r\nRunStart=1\r\n"
                       "[Language Setting]\r\nLanguage=3\r\n"
                       "[Uart Setting]\r\nComPort=0\r\nBaudRate=9\r\nParityBit=0\r\nDataBit=1\r\nStopBit=0\r\n");

@@ -13,6 +13,7 @@
 // received, and how many characters were lost or came in doubled or out of
 // order (the difference to the expected text).
 #include "HarnessEnv.h"
+#include "IniFile.h"
 #include "Measure.h"
 #include "PortsDevice.h"
 #include "Process.h"
@@ -200,15 +201,6 @@ RunResult BareDrain(const ComPair& pair, const Payload& payload, bool paced)
 
 // --- the wedge ----------------------------------------------------------------
 
-void WriteFileBytes(const std::wstring& path, const std::string& text)
-{
-    HANDLE hFile = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE)
-        ThrowLastError("cannot write " + Narrow(path));
-    DWORD written = 0;
-    WriteFile(hFile, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(hFile);
-}
 
 RunResult Wedge(const ComPair& pair, const Payload& payload, bool paced)
 {

@@ -2,6 +2,7 @@
 // running port, the settings file can no longer be written, a warning of the
 // port thread is open while the user closes the program.
 #include "HarnessEnv.h"
+#include "IniFile.h"
 #include "PortsDevice.h"
 #include "Process.h"
 #include "Registry.h"
@@ -24,31 +25,7 @@ constexpr int kStartStop = 1017;
 const std::wstring kStarted = L"切断";  // the button while started (Japanese)
 const std::wstring kStopped = L"接続";
 
-void WriteTextFile(const std::wstring& path, const std::string& text)
-{
-    HANDLE hFile = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                               nullptr);
-    if (hFile == INVALID_HANDLE_VALUE)
-        ThrowLastError("cannot write " + Narrow(path));
-    DWORD written = 0;
-    WriteFile(hFile, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(hFile);
-}
 
-[[maybe_unused]] std::string ReadTextFile(const std::wstring& path)
-{
-    std::string text;
-    HANDLE hFile = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               OPEN_EXISTING, 0, nullptr);
-    if (hFile == INVALID_HANDLE_VALUE)
-        return text;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(hFile, buffer, sizeof(buffer), &read, nullptr) && read > 0)
-        text.append(buffer, read);
-    CloseHandle(hFile);
-    return text;
-}
 
 class FaultTest : public ::testing::Test {
 protected:
@@ -68,7 +45,7 @@ protected:
     // Starts Tapwire on the pair's port, started, in ASCII.
     Window StartTapwire(TapwireApp& app)
     {
-        WriteTextFile(app.Folder() + L"\\Config.ini",
+        WriteFileBytes(app.Folder() + L"\\Config.ini",
                       "[Encoding Setting]\r\nEncoding=0\r\n[Start Setting]\r\nBootRun=0\r\nRunMini=0\r\nRunStart=1\r\n"
                       "[Language Setting]\r\nLanguage=3\r\n"
                       "[Uart Setting]\r\nComPort=0\r\nBaudRate=9\r\nParityBit=0\r\nDataBit=1\r\nStopBit=0\r\n");

@@ -3,6 +3,7 @@
 // for a port that cannot be opened, ports above COM9, and many Stop/Start
 // cycles while a scanner keeps sending.
 #include "HarnessEnv.h"
+#include "IniFile.h"
 #include "Measure.h"
 #include "PortsDevice.h"
 #include "Process.h"
@@ -62,21 +63,11 @@ PortsDeviceInfo Scanner(int port, const std::wstring& serial = L"1")
                    L"USB\\VID_2E9B&PID_0002&REV_0100");
 }
 
-void WriteTextFile(const std::wstring& path, const std::string& text)
-{
-    HANDLE hFile = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                               nullptr);
-    if (hFile == INVALID_HANDLE_VALUE)
-        ThrowLastError("cannot write " + Narrow(path));
-    DWORD written = 0;
-    WriteFile(hFile, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(hFile);
-}
 
 // Settings that leave the port stopped at start, in the given encoding.
 void WriteSettings(const TapwireApp& app, int encoding)
 {
-    WriteTextFile(app.Folder() + L"\\Config.ini",
+    WriteFileBytes(app.Folder() + L"\\Config.ini",
                   "[Encoding Setting]\r\nEncoding=" + std::to_string(encoding) +
                       "\r\n[Start Setting]\r\nBootRun=0\r\nRunMini=0\r\nRunStart=0\r\n"
                       "[Language Setting]\r\nLanguage=3\r\n"
