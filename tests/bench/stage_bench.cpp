@@ -39,14 +39,7 @@ std::vector<uint8_t> Payload()
 
 double BareDrain(const ComPair& pair, const std::vector<uint8_t>& payload)
 {
-    const std::wstring path = L"\\\\.\\COM" + std::to_wstring(pair.appPort);
-    HANDLE hPort = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                               FILE_FLAG_OVERLAPPED, nullptr);
-    if (hPort == INVALID_HANDLE_VALUE)
-        ThrowLastError("cannot open " + Narrow(path));
-    COMMTIMEOUTS timeouts{1000, 1000, 1000, 1000, 1000};
-    SetCommTimeouts(hPort, &timeouts);
-    PurgeComm(hPort, PURGE_RXCLEAR | PURGE_TXCLEAR);
+    HANDLE hPort = OpenAppSide(pair.appPort);
     ScannerPort scanner(pair.scannerPort);
     const double start = SecondsNow();
     std::thread writer([&] { scanner.Write(payload); });

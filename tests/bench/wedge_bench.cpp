@@ -152,14 +152,7 @@ struct RunResult {
 
 RunResult BareDrain(const ComPair& pair, const Payload& payload, bool paced)
 {
-    const std::wstring path = L"\\\\.\\COM" + std::to_wstring(pair.appPort);
-    HANDLE hPort = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                               FILE_FLAG_OVERLAPPED, nullptr);
-    if (hPort == INVALID_HANDLE_VALUE)
-        ThrowLastError("cannot open " + Narrow(path));
-    COMMTIMEOUTS timeouts{1000, 1000, 1000, 1000, 1000};
-    SetCommTimeouts(hPort, &timeouts);
-    PurgeComm(hPort, PURGE_RXCLEAR | PURGE_TXCLEAR | PURGE_RXABORT | PURGE_TXABORT);
+    HANDLE hPort = OpenAppSide(pair.appPort);
 
     std::vector<uint8_t> received;
     received.reserve(payload.bytes.size());

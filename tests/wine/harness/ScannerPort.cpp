@@ -60,4 +60,17 @@ void ScannerPort::WritePaced(const std::vector<uint8_t>& bytes, DWORD pauseMs, s
     }
 }
 
+HANDLE OpenAppSide(int number)
+{
+    const std::wstring path = L"\\\\.\\COM" + std::to_wstring(number);
+    HANDLE hPort = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_OVERLAPPED, nullptr);
+    if (hPort == INVALID_HANDLE_VALUE)
+        ThrowLastError("cannot open " + Narrow(path));
+    COMMTIMEOUTS timeouts{1000, 1000, 1000, 1000, 1000};
+    SetCommTimeouts(hPort, &timeouts);
+    PurgeComm(hPort, PURGE_RXCLEAR | PURGE_TXCLEAR | PURGE_RXABORT | PURGE_TXABORT);
+    return hPort;
+}
+
 }  // namespace wineharness

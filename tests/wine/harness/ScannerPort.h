@@ -31,4 +31,9 @@ private:
     std::wstring m_strName;
 };
 
+// Opens the app side COM<number> as Tapwire does (exclusive, overlapped, the
+// five timeouts at 1000 ms, queues purged), for a program that reads the port
+// itself, such as a benchmark's bare drain. Throws HarnessError.
+HANDLE OpenAppSide(int number);
+
 }  // namespace wineharness
