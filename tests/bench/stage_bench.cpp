@@ -19,6 +19,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <thread>
 #include <vector>
@@ -27,12 +28,20 @@ using namespace wineharness;
 
 namespace {
 
-constexpr size_t kBytes = 10000;
+// TAPWIRE_BENCH_BYTES overrides the payload's size (a short run under a
+// WINEDEBUG trace shows the calls each byte costs).
+size_t PayloadSize()
+{
+    const char* text = std::getenv("TAPWIRE_BENCH_BYTES");
+    const long value = text ? std::strtol(text, nullptr, 10) : 0;
+    return value > 0 ? static_cast<size_t>(value) : 10000;
+}
 
 std::vector<uint8_t> Payload()
 {
     std::vector<uint8_t> bytes;
-    for (size_t i = 0; i < kBytes; ++i)
+    const size_t size = PayloadSize();
+    for (size_t i = 0; i < size; ++i)
         bytes.push_back(i % 20 == 19 ? '\r' : static_cast<uint8_t>('A' + i % 26));
     return bytes;
 }

@@ -14,7 +14,10 @@
 #   TAPWIRE_HARNESS_DIR  scratch folder of this run (removed afterwards)
 #   TAPWIRE_HARNESS_XVFB  1 when DISPLAY is this run's own Xvfb, 0 when it is
 #                      the caller's display (see below)
-# Read from the caller: TAPWIRE_DESKTOP_KEEPER (see below), TAPWIRE_COM_PAIRS.
+# Read from the caller: TAPWIRE_DESKTOP_KEEPER (see below), TAPWIRE_COM_PAIRS,
+#   TAPWIRE_WINESERVER_TRACE  a file that receives the server's trace of every
+#                      request (wineserver -d1), for profiling: each line
+#                      names the Wine thread and the request it made.
 # --use-display shows the windows on the caller's $DISPLAY (with its window
 #   manager) instead of a private Xvfb: for demos, never for tests, which need
 #   a display where nothing else takes the focus. Without a reachable
@@ -107,8 +110,11 @@ fi
 mkdir "$WINEPREFIX" || die "cannot create the prefix folder"
 # A persistent server keeps the services alive between test processes. Its
 # diagnostics (it lists its objects when a pty goes away under it) go to a log
-# of the run, not between the tests' output.
-wineserver -p 2>>"$run_dir/wineserver.log" || die "wineserver did not start: $(cat "$run_dir/wineserver.log")"
+# of the run, not between the tests' output, unless a trace was asked for.
+server_log=${TAPWIRE_WINESERVER_TRACE:-$run_dir/wineserver.log}
+server_flags=(-p)
+[ -n "${TAPWIRE_WINESERVER_TRACE:-}" ] && server_flags+=(-d1)
+wineserver "${server_flags[@]}" 2>>"$server_log" || die "wineserver did not start: $(tail -n 5 "$server_log")"
 # No Mono or Gecko in this prefix: their installers would only ask questions.
 WINEDLLOVERRIDES="mscoree,mshtml=" timeout "$BOOT_TIMEOUT" wine wineboot -i \
     </dev/null >"$run_dir/wineboot.log" 2>&1 \
