@@ -270,13 +270,6 @@ bool TapwireRun::CloseCleanly(const Window& window, DWORD timeoutMs) const
     return m_process.WaitForExit(timeoutMs) && !IsCrashExitCode(*m_process.ExitCode());
 }
 
-void ExpectClosesCleanly(TapwireApp& app)
-{
-    ASSERT_TRUE(app.Close()) << "Tapwire did not end after WM_CLOSE";
-    EXPECT_FALSE(IsCrashExitCode(*app.GetProcess().ExitCode()))
-        << std::hex << "exit code 0x" << *app.GetProcess().ExitCode();
-}
-
 PortDevices::PortDevices(size_t count)
 {
     const std::vector<ComPair> pairs = ComPairs();

@@ -10,6 +10,7 @@
 #include "Process.h"
 #include "Registry.h"
 #include "TapwireApp.h"
+#include "TapwireAssertions.h"
 #include "Window.h"
 #include "resource.h"
 
@@ -156,8 +157,6 @@ private:
     Process m_process;
 };
 
-// Closes the program and checks that it ended by itself, not by a crash.
-void ExpectClosesCleanly(TapwireApp& app);
 
 // Serial ports of the "Ports" class for the harness's pairs (app side):
 // "USB Serial Device (COM7)", ... of a maker other than the scanner's, so

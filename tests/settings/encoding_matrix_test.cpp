@@ -106,5 +106,5 @@ TEST_F(SettingsTest, EveryEncodingTypesItsExampleBytes)
         ASSERT_EQ(typed, expected);
     }
     EXPECT_TRUE(target.IsForeground());
-    ExpectClosesCleanly(app);
+    EXPECT_TRUE(ClosesCleanly(app));
 }

@@ -51,7 +51,7 @@ TEST_F(SettingsTest, EncodingCommandsMoveTheOneCheckAndWriteTheIndex)
         EXPECT_EQ(ReadChecks(probe), ExpectedChecks(false, false, false, index));
         EXPECT_EQ(ReadSettings(config), Expected({{"Encoding", std::to_string(index)}}));
     }
-    ExpectClosesCleanly(app);
+    EXPECT_TRUE(ClosesCleanly(app));
 }
 
 // --- start-up options -------------------------------------------------------
@@ -86,7 +86,7 @@ TEST_F(SettingsTest, StartUpOptionsToggleTheirChecksAndKeysOnly)
     }
     EXPECT_FALSE(RunValueText().has_value());
     EXPECT_FALSE(FindMessageBox(app.GetProcess().Id()).has_value());
-    ExpectClosesCleanly(app);
+    EXPECT_TRUE(ClosesCleanly(app));
 }
 
 TEST_F(SettingsTest, BootRunRegistersTheQuotedPathAndNoneClearsAllThree)
@@ -120,7 +120,7 @@ TEST_F(SettingsTest, BootRunRegistersTheQuotedPathAndNoneClearsAllThree)
     EXPECT_EQ(ReadSettings(config), DefaultSettingsFile());
     EXPECT_FALSE(RunValueText().has_value());
     EXPECT_FALSE(FindMessageBox(app.GetProcess().Id()).has_value());
-    ExpectClosesCleanly(app);
+    EXPECT_TRUE(ClosesCleanly(app));
 }
 
 // A value stored unquoted by an earlier version counts as this program's;
@@ -148,7 +148,7 @@ TEST_F(SettingsTest, UnquotedValueOfAnEarlierVersionIsRecognisedAndReplaced)
     EXPECT_EQ(ReadChecks(probe), ExpectedChecks(true, false, false, 3));
     EXPECT_EQ(RunValueText(), QuotedPath(app.ExePath()));
     EXPECT_EQ(ReadSettings(config), SettingsFile(values));
-    ExpectClosesCleanly(app);
+    EXPECT_TRUE(ClosesCleanly(app));
 }
 
 // --- the autostart check at start -------------------------------------------
@@ -274,7 +274,7 @@ TEST_P(SettingsRunValue, DecidesWhetherAutostartIsOnAndIsNeverWritten)
     EXPECT_EQ(ReadSettings(config), SettingsFile(values));
     EXPECT_EQ(GetRegistryValue(HKEY_CURRENT_USER, kRunKey, kRunValueName), value);
     EXPECT_FALSE(FindMessageBox(app.GetProcess().Id()).has_value());
-    ExpectClosesCleanly(app);
+    EXPECT_TRUE(ClosesCleanly(app));
 }
 
 INSTANTIATE_TEST_SUITE_P(Value, SettingsRunValue, ::testing::ValuesIn(kRunValueCases),
@@ -373,5 +373,5 @@ TEST_F(SettingsTest, LanguageSwitchChangesTheTextsKeepsTheChecksAndWritesTheKey)
     Command(dialog, probe, ID_ENCODING_UTF8);
     EXPECT_EQ(ReadChecks(probe), ExpectedChecks(true, false, true, 3));
     ExpectTexts(dialog, probe, ChineseTexts(), false);
-    ExpectClosesCleanly(app);
+    EXPECT_TRUE(ClosesCleanly(app));
 }

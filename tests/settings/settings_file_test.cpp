@@ -74,7 +74,7 @@ TEST_F(SettingsTest, FirstStartWritesTheTenDefaultsAndShowsThem)
 
     EXPECT_EQ(FolderContents(app.Folder()), (std::vector<std::wstring>{L"Config.ini", L"Tapwire.exe"}));
     EXPECT_FALSE(GetRegistryValue(HKEY_CURRENT_USER, kRunKey, kRunValueName).has_value());
-    ExpectClosesCleanly(app);
+    EXPECT_TRUE(ClosesCleanly(app));
     // Nothing is saved at exit.
     EXPECT_EQ(ReadFileBytes(config), bytes);
 }
@@ -96,7 +96,7 @@ TEST_F(SettingsTest, InterfaceComesUpInJapaneseWhateverTheLanguageKeySays)
         EXPECT_EQ(dialog.Child(id).CheckState(), BST_UNCHECKED) << "language switch " << id;
     }
     EXPECT_EQ(ReadSettings(config), SettingsFile(SettingsValues{}));
-    ExpectClosesCleanly(app);
+    EXPECT_TRUE(ClosesCleanly(app));
 }
 
 // --- a hand-written file -----------------------------------------------------
@@ -177,7 +177,7 @@ TEST_F(SettingsTest, StartAfterRunningWithoutPortsStaysOnAndStartsNothing)
     ExpectStopped(dialog);
     EXPECT_FALSE(FindMessageBox(app.GetProcess().Id()).has_value()) << "a message for a port that was never asked for";
     EXPECT_EQ(ReadSettings(config), SettingsFile(values));
-    ExpectClosesCleanly(app);
+    EXPECT_TRUE(ClosesCleanly(app));
 }
 
 // Keys that are missing are added with their defaults, each at the end of
@@ -200,7 +200,7 @@ TEST_F(SettingsTest, MissingKeysAreAddedAndOthersKept)
     EXPECT_EQ(ReadSettings(config), expected);
     EXPECT_EQ(ListSelections(dialog)[1], 7);
     EXPECT_EQ(ReadChecks(probe), ExpectedChecks(false, false, false, 3));
-    ExpectClosesCleanly(app);
+    EXPECT_TRUE(ClosesCleanly(app));
 }
 
 // --- the install folder -----------------------------------------------------
@@ -234,7 +234,7 @@ TEST_F(SettingsTest, InstallFolderFromTheRegistryHoldsTheFileThatIsReadAndWritte
     installed.runStart = "1";
     EXPECT_EQ(ReadSettings(config), SettingsFile(installed));
     EXPECT_EQ(ReadFileBytes(app.Folder() + L"\\Config.ini"), besideText) << "the file beside the program was touched";
-    ExpectClosesCleanly(app);
+    EXPECT_TRUE(ClosesCleanly(app));
 }
 
 TEST_F(SettingsTest, InstallFolderWithoutAFileGetsTheDefaults)
@@ -249,7 +249,7 @@ TEST_F(SettingsTest, InstallFolderWithoutAFileGetsTheDefaults)
     ASSERT_TRUE(probe.Sync());
     EXPECT_EQ(ReadSettings(installFolder.File(L"Config.ini")), DefaultSettingsFile());
     EXPECT_FALSE(FileExists(app.Folder() + L"\\Config.ini"));
-    ExpectClosesCleanly(app);
+    EXPECT_TRUE(ClosesCleanly(app));
 }
 
 // --- bad values ---------------------------------------------------------------
@@ -378,7 +378,7 @@ TEST_P(SettingsBadValues, AreTakenByTheRulesAndOnlyFlagsAreRewritten)
     // The program goes on serving commands with what it loaded.
     Command(dialog, probe, ID_ENCODING_ASCII);
     EXPECT_EQ(ReadChecks(probe), ExpectedChecks(false, false, false, 0));
-    ExpectClosesCleanly(app);
+    EXPECT_TRUE(ClosesCleanly(app));
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, SettingsBadValues, ::testing::ValuesIn(kBadValuesCases),
@@ -427,7 +427,7 @@ TEST_F(SettingsTest, ConfigThatIsAFolderGivesTheDefaultsAndStaysAFolder)
     EXPECT_TRUE(GetFileAttributesW(config.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
     EXPECT_EQ(FolderContents(config), std::vector<std::wstring>{});
     EXPECT_EQ(FolderContents(app.Folder()), (std::vector<std::wstring>{L"Config.ini", L"Tapwire.exe"}));
-    ExpectClosesCleanly(app);
+    EXPECT_TRUE(ClosesCleanly(app));
 }
 
 // Another program holds the file and lets it be read but not written: every
@@ -456,7 +456,7 @@ TEST_F(SettingsTest, FileThatCannotBeWrittenIsAppliedAndLeftAsItIs)
     Command(dialog, probe, ID_STARTUP_RUNSTART);
     EXPECT_EQ(ReadChecks(probe), ExpectedChecks(false, false, true, 8));
     EXPECT_FALSE(FindMessageBox(app.GetProcess().Id()).has_value());
-    ExpectClosesCleanly(app);
+    EXPECT_TRUE(ClosesCleanly(app));
     EXPECT_EQ(ReadFileBytes(config), text);
 }
 
@@ -478,7 +478,7 @@ TEST_F(SettingsTest, FileThatCannotBeReadGivesTheDefaults)
     ASSERT_TRUE(probe.Sync());
     EXPECT_EQ(ListSelections(dialog)[1], 5);
     EXPECT_EQ(ReadChecks(probe), ExpectedChecks(false, false, false, 3));
-    ExpectClosesCleanly(app);
+    EXPECT_TRUE(ClosesCleanly(app));
     hold.reset();
     EXPECT_EQ(ReadFileBytes(config), text);
 }
@@ -510,7 +510,7 @@ TEST_F(SettingsTest, ReadOnlyAttributesAreLivedWith)
         AppProbe probe(dialog);
         ASSERT_TRUE(probe.Sync());
         EXPECT_EQ(ReadChecks(probe), ExpectedChecks(false, false, false, 2));
-        ExpectClosesCleanly(app);
+        EXPECT_TRUE(ClosesCleanly(app));
         SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
         if (writable)
             values.runStart = "0";

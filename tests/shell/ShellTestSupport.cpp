@@ -110,16 +110,6 @@ namespace {
     return PressStartStop(dialog, ShowsStopped, "stopped");
 }
 
-::testing::AssertionResult ClosesCleanly(TapwireApp& app)
-{
-    if (!app.Close())
-        return ::testing::AssertionFailure() << "Tapwire did not end after WM_CLOSE";
-    const DWORD code = app.GetProcess().ExitCode().value_or(0);
-    if (IsCrashExitCode(code))
-        return ::testing::AssertionFailure() << std::hex << "Tapwire crashed: exit code 0x" << code;
-    return ::testing::AssertionSuccess();
-}
-
 COLORREF LampCentreColour(const Window& dialog)
 {
     const POINT centre = CentreOf(dialog.Child(kStatusLamp));

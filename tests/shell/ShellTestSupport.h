@@ -8,6 +8,7 @@
 #include "PortsDevice.h"
 #include "Registry.h"
 #include "TapwireApp.h"
+#include "TapwireAssertions.h"
 #include "Window.h"
 
 #include <gtest/gtest.h>
@@ -83,9 +84,6 @@ bool ShowsStopped(const Window& dialog);
 // Presses Start or Stop and waits until the window shows the new state.
 ::testing::AssertionResult StartByHand(const Window& dialog);
 ::testing::AssertionResult StopByHand(const Window& dialog);
-
-// Closes the program and checks that it ended by itself, not by a crash.
-::testing::AssertionResult ClosesCleanly(TapwireApp& app);
 
 // The colour at the centre of the status lamp as the screen shows it.
 COLORREF LampCentreColour(const Window& dialog);

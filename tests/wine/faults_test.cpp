@@ -8,6 +8,7 @@
 #include "Registry.h"
 #include "ScannerPort.h"
 #include "TapwireApp.h"
+#include "TapwireAssertions.h"
 #include "TargetWindow.h"
 #include "Window.h"
 
@@ -107,8 +108,7 @@ TEST_F(FaultTest, APortThatHangsUpWhileRunningCanBeStoppedAndStartedAgain)
         << "Start did not come back after the hang-up";
     ExpectTyped(target, "after\r");
     std::printf("[          ] %d warning(s) shown after the hang-up\n", warnings);
-    ASSERT_TRUE(app.Close());
-    EXPECT_FALSE(IsCrashExitCode(*app.GetProcess().ExitCode()));
+    EXPECT_TRUE(ClosesCleanly(app));
 }
 
 // A warning of the port thread (its port calls fail) is open while the user
@@ -164,8 +164,7 @@ TEST_F(FaultTest, ASettingsFileThatCannotBeWrittenAnyMoreIsNoObstacle)
     EXPECT_EQ(target.WaitForText(5, 5000), L"caf\u00E9\r");
     EXPECT_TRUE(GetFileAttributesW(settings.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
     RemoveDirectoryW(settings.c_str());
-    ASSERT_TRUE(app.Close());
-    EXPECT_FALSE(IsCrashExitCode(*app.GetProcess().ExitCode()));
+    EXPECT_TRUE(ClosesCleanly(app));
 }
 
 // The port's device disappears from the system while the port runs (its
@@ -196,6 +195,5 @@ TEST_F(FaultTest, APortWhoseDeviceDisappearsIsReportedAtTheNextStart)
     dialog.PostCommand(kStartStop, BN_CLICKED, dialog.Child(kStartStop).Handle());
     ASSERT_TRUE(WaitUntil([&] { return dialog.Child(kStartStop).Text() == kStarted; }, 5000));
     ExpectTyped(target, "back\r");
-    ASSERT_TRUE(app.Close());
-    EXPECT_FALSE(IsCrashExitCode(*app.GetProcess().ExitCode()));
+    EXPECT_TRUE(ClosesCleanly(app));
 }

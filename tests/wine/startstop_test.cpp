@@ -10,6 +10,7 @@
 #include "Registry.h"
 #include "ScannerPort.h"
 #include "TapwireApp.h"
+#include "TapwireAssertions.h"
 #include "TargetWindow.h"
 #include "Window.h"
 
@@ -119,12 +120,6 @@ void ExpectSettingControlsEnabled(const Window& dialog, bool enabled)
     EXPECT_TRUE(dialog.Child(kStartStop).IsEnabled());
 }
 
-void ExpectClosesCleanly(TapwireApp& app)
-{
-    ASSERT_TRUE(app.Close()) << "Tapwire did not end after WM_CLOSE";
-    EXPECT_FALSE(IsCrashExitCode(*app.GetProcess().ExitCode()));
-}
-
 }  // namespace
 
 // --- the port list ------------------------------------------------------------
@@ -179,7 +174,7 @@ TEST_P(PortList, ListsThePortsAndAScannersArrivalSelectsTheLastScanner)
             << "selection " << list.ComboSelection();
         EXPECT_EQ(list.ComboItems(), c.entries);
     }
-    ExpectClosesCleanly(app);
+    EXPECT_TRUE(ClosesCleanly(app));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -233,7 +228,7 @@ TEST_F(StartStopTest, MoreThan256PortsListTheFirst256)
     ASSERT_TRUE(box.has_value());
     EXPECT_EQ(box->text, kOpenFailure);
     EXPECT_TRUE(PressOk(*box));
-    ExpectClosesCleanly(app);
+    EXPECT_TRUE(ClosesCleanly(app));
 }
 
 // Devices the list has to cope with: a friendly name without parentheses, an
@@ -253,7 +248,7 @@ TEST_F(StartStopTest, OddDevicesDoNotStopTheList)
     ASSERT_TRUE(box.has_value());
     EXPECT_TRUE(PressOk(*box));
     EXPECT_TRUE(Shows(dialog, kStoppedJapanese));
-    ExpectClosesCleanly(app);
+    EXPECT_TRUE(ClosesCleanly(app));
 }
 
 // A device whose hardware id cannot be read is listed, and the list ends
@@ -268,7 +263,7 @@ TEST_F(StartStopTest, ADeviceWithoutAHardwareIdEndsTheList)
     const Window dialog = app.Start();
     EXPECT_EQ(dialog.Child(kPortList).ComboItems(),
               (std::vector<std::wstring>{L"Communications Port (COM41)", L"Mystery Port (COM42)"}));
-    ExpectClosesCleanly(app);
+    EXPECT_TRUE(ClosesCleanly(app));
 }
 
 // --- Start and Stop -----------------------------------------------------------
@@ -283,7 +278,7 @@ TEST_F(StartStopTest, StartWithAnEmptyPortListDoesNothing)
     EXPECT_FALSE(WaitForMessageBox(app.GetProcess().Id(), 1000).has_value());
     EXPECT_TRUE(Shows(dialog, kStoppedJapanese));
     ExpectSettingControlsEnabled(dialog, true);
-    ExpectClosesCleanly(app);
+    EXPECT_TRUE(ClosesCleanly(app));
 }
 
 // Started: the texts change, the five setting controls are disabled, and
@@ -316,7 +311,7 @@ TEST_F(StartStopTest, TheWindowFollowsTheStateAndOnlyAStartedPortTypes)
         Sleep(300);
         EXPECT_EQ(target.Text().size(), before + 14);
     }
-    ExpectClosesCleanly(app);
+    EXPECT_TRUE(ClosesCleanly(app));
 }
 
 // A port that is listed but cannot be opened (gone since the list was made):
@@ -347,7 +342,7 @@ TEST_F(StartStopTest, APortThatCannotBeOpenedShowsTheJapaneseMessageInEveryLangu
         EXPECT_EQ(ShownTexts(dialog).status, stopped.status);
         ExpectSettingControlsEnabled(dialog, true);
     }
-    ExpectClosesCleanly(app);
+    EXPECT_TRUE(ClosesCleanly(app));
 }
 
 TEST_F(StartStopTest, PortsAboveCom9OpenAndType)
@@ -368,7 +363,7 @@ TEST_F(StartStopTest, PortsAboveCom9OpenAndType)
     ScannerPort scanner(high->scannerPort);
     scanner.Write(std::string("COM" + std::to_string(high->appPort) + "\r"));
     EXPECT_EQ(target.WaitForText(6, 5000), L"COM" + std::to_wstring(high->appPort) + L"\r");
-    ExpectClosesCleanly(app);
+    EXPECT_TRUE(ClosesCleanly(app));
 }
 
 // --- many cycles while the scanner sends ----------------------------------------
@@ -490,5 +485,5 @@ TEST_F(StartStopTest, TwoHundredStopStartCyclesWhileBytesStream)
         << "handles after 10 cycles " << handlesAfterWarmUp << ", after 200 " << handlesAtEnd;
     std::printf("[          ] %zu characters sent, %zu typed decoded, %zu bytes typed undecoded; handles %zu -> %zu\n",
                 sent.load(), decoded, undecoded, handlesAfterWarmUp, handlesAtEnd);
-    ExpectClosesCleanly(app);
+    EXPECT_TRUE(ClosesCleanly(app));
 }

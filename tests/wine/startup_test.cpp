@@ -6,6 +6,7 @@
 #include "Process.h"
 #include "Registry.h"
 #include "TapwireApp.h"
+#include "TapwireAssertions.h"
 #include "Window.h"
 
 #include <gtest/gtest.h>
@@ -69,14 +70,6 @@ protected:
     ScopedRegistryKey m_installKey{HKEY_CURRENT_USER, kInstallKey};
 };
 
-// Closes the program and checks that it ended by itself, not by a crash.
-void ExpectClosesCleanly(TapwireApp& app)
-{
-    ASSERT_TRUE(app.Close()) << "Tapwire did not end after WM_CLOSE";
-    EXPECT_FALSE(IsCrashExitCode(*app.GetProcess().ExitCode()))
-        << std::hex << "exit code 0x" << *app.GetProcess().ExitCode();
-}
-
 }  // namespace
 
 // --- single instance ------------------------------------------------------
@@ -113,7 +106,7 @@ TEST_P(TapwireSecondLaunch, ShowsTheFirstWindowInNormalStateAndExits)
     const std::vector<Window> windows = FindTopLevelWindows(kTapwireCaption);
     ASSERT_EQ(windows.size(), 1u);
     EXPECT_EQ(windows[0].Handle(), first.Handle());
-    ExpectClosesCleanly(app);
+    EXPECT_TRUE(ClosesCleanly(app));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -149,7 +142,7 @@ TEST_F(TapwireTest, EnterAndEscapeInAnyControlDoNothing)
         }
     }
     EXPECT_TRUE(DialogState(dialog) == before) << "a control changed on Enter or Escape";
-    ExpectClosesCleanly(app);
+    EXPECT_TRUE(ClosesCleanly(app));
 }
 
 struct CloseCase {
@@ -188,7 +181,7 @@ TEST_F(TapwireTest, FirstRunCreatesTheEmptyInstallKey)
     ASSERT_TRUE(counts.has_value()) << "no HKCU\\SOFTWARE\\TAPWIRE after the first run";
     EXPECT_EQ(counts->values, 0u);
     EXPECT_EQ(counts->subKeys, 0u);
-    ExpectClosesCleanly(app);
+    EXPECT_TRUE(ClosesCleanly(app));
 }
 
 namespace {
@@ -269,7 +262,7 @@ TEST_P(TapwireInstallPath, DecidesWhereTheSettingsFileIs)
     EXPECT_FALSE(FileExists(others.tooLong + L"\\Config.ini"));
 
     EXPECT_EQ(GetRegistryValue(HKEY_CURRENT_USER, kInstallKey, L"InstallPath"), value);
-    ExpectClosesCleanly(app);
+    EXPECT_TRUE(ClosesCleanly(app));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -338,7 +331,7 @@ TEST_F(TapwireTest, MainWindowIsAFixedSizeDialogWithItsCaption)
     EXPECT_FALSE(style & WS_MAXIMIZEBOX);
     EXPECT_FALSE(style & WS_THICKFRAME);
     EXPECT_EQ(dialog.ShowCmd(), static_cast<UINT>(SW_SHOWNORMAL));
-    ExpectClosesCleanly(app);
+    EXPECT_TRUE(ClosesCleanly(app));
 }
 
 TEST_F(TapwireTest, ControlsStartWithTheDefaultLineSettings)
@@ -383,7 +376,7 @@ TEST_F(TapwireTest, ControlsStartWithTheDefaultLineSettings)
         EXPECT_EQ(combo.ComboItems(), c.items);
         EXPECT_EQ(combo.ComboSelection(), c.selection);
     }
-    ExpectClosesCleanly(app);
+    EXPECT_TRUE(ClosesCleanly(app));
 }
 
 TEST_F(TapwireTest, MenusAreAttachedWithTheAboutItemInTheSystemMenu)
@@ -407,5 +400,5 @@ TEST_F(TapwireTest, MenusAreAttachedWithTheAboutItemInTheSystemMenu)
     EXPECT_TRUE(system[system.size() - 2].IsSeparator());
     EXPECT_EQ(system.back().id, 0x10u);
     EXPECT_EQ(system.back().text, L"About Tapwire(&A)...");
-    ExpectClosesCleanly(app);
+    EXPECT_TRUE(ClosesCleanly(app));
 }
