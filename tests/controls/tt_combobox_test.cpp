@@ -6,15 +6,13 @@
 #include "TTComboBox.h"
 
 #include "HarnessEnv.h"
+#include "Screenshot.h"
 #include "controls_test_resource.h"
 
 #include <gtest/gtest.h>
 
-#include <wincodec.h>
-
 #include <algorithm>
 #include <array>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -217,84 +215,6 @@ void FireHintTimer()
     ::SendMessageW(SharedHint::Window(), WM_TIMER, 1, 0);
 }
 
-// The screen's pixels in `area`.
-class CScreenImage {
-public:
-    explicit CScreenImage(const RECT& area)
-        : m_area(area), m_nWidth(area.right - area.left), m_nHeight(area.bottom - area.top),
-          m_pixels(static_cast<size_t>(m_nWidth) * m_nHeight)
-    {
-        HDC hScreen = ::GetDC(nullptr);
-        HDC hMemory = ::CreateCompatibleDC(hScreen);
-        BITMAPINFO bmi = {};
-        bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
-        bmi.bmiHeader.biWidth = m_nWidth;
-        bmi.bmiHeader.biHeight = -m_nHeight;   // top-down rows
-        bmi.bmiHeader.biPlanes = 1;
-        bmi.bmiHeader.biBitCount = 32;
-        bmi.bmiHeader.biCompression = BI_RGB;
-        void* pBits = nullptr;
-        HBITMAP hBitmap = ::CreateDIBSection(hMemory, &bmi, DIB_RGB_COLORS, &pBits, nullptr, 0);
-        HGDIOBJ hOld = ::SelectObject(hMemory, hBitmap);
-        m_bOk = hBitmap && ::BitBlt(hMemory, 0, 0, m_nWidth, m_nHeight, hScreen, area.left, area.top, SRCCOPY);
-        if (m_bOk)
-            std::copy_n(static_cast<const DWORD*>(pBits), m_pixels.size(), m_pixels.begin());
-        ::SelectObject(hMemory, hOld);
-        ::DeleteObject(hBitmap);
-        ::DeleteDC(hMemory);
-        ::ReleaseDC(nullptr, hScreen);
-    }
-
-    bool Ok() const { return m_bOk; }
-
-    COLORREF At(POINT ptScreen) const
-    {
-        // 0x00RRGGBB: blue in the lowest byte.
-        const DWORD pixel = m_pixels.at(static_cast<size_t>(ptScreen.y - m_area.top) * m_nWidth + (ptScreen.x - m_area.left));
-        return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
-    }
-
-    // A PNG for people to look at, through the system's imaging codecs.
-    bool SaveAsPng(const std::wstring& path) const
-    {
-        if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
-            return false;
-        bool bSaved = false;
-        IWICImagingFactory* pFactory = nullptr;
-        IWICStream* pStream = nullptr;
-        IWICBitmapEncoder* pEncoder = nullptr;
-        IWICBitmapFrameEncode* pFrame = nullptr;
-        WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGR;
-        const UINT cbStride = static_cast<UINT>(m_nWidth) * 4;
-        if (SUCCEEDED(::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                         IID_IWICImagingFactory, reinterpret_cast<void**>(&pFactory))) &&
-            SUCCEEDED(pFactory->CreateStream(&pStream)) &&
-            SUCCEEDED(pStream->InitializeFromFilename(path.c_str(), GENERIC_WRITE)) &&
-            SUCCEEDED(pFactory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &pEncoder)) &&
-            SUCCEEDED(pEncoder->Initialize(pStream, WICBitmapEncoderNoCache)) &&
-            SUCCEEDED(pEncoder->CreateNewFrame(&pFrame, nullptr)) &&
-            SUCCEEDED(pFrame->Initialize(nullptr)) &&
-            SUCCEEDED(pFrame->SetSize(static_cast<UINT>(m_nWidth), static_cast<UINT>(m_nHeight))) &&
-            SUCCEEDED(pFrame->SetPixelFormat(&format)) && format == GUID_WICPixelFormat32bppBGR &&
-            SUCCEEDED(pFrame->WritePixels(static_cast<UINT>(m_nHeight), cbStride, cbStride * static_cast<UINT>(m_nHeight),
-                                          reinterpret_cast<BYTE*>(const_cast<DWORD*>(m_pixels.data())))) &&
-            SUCCEEDED(pFrame->Commit()) && SUCCEEDED(pEncoder->Commit()))
-            bSaved = true;
-        for (IUnknown* pUnknown : std::initializer_list<IUnknown*>{ pFrame, pEncoder, pStream, pFactory })
-            if (pUnknown)
-                pUnknown->Release();
-        ::CoUninitialize();
-        return bSaved;
-    }
-
-private:
-    RECT m_area;
-    int m_nWidth;
-    int m_nHeight;
-    std::vector<DWORD> m_pixels;
-    bool m_bOk = false;
-};
-
 // Puts the real steps back when a test has swapped them.
 struct HintFactoryRestorer {
     CTTComboBox::HintFactory saved = CTTComboBox::s_hintFactory;
@@ -456,14 +376,11 @@ TEST(TTComboBox, TheRestingMouseShowsAPaintedHintOnceUntilItLeaves)
     dlg.GetWindowRect(&rcDialog);
     const RECT rcShot = { rcDialog.left - 10, rcDialog.top - 10,
                           std::max(rcDialog.right, hint[0] + hint[2]) + 10, std::max(rcDialog.bottom, hint[1] + hint[3]) + 10 };
-    CScreenImage shot(rcShot);
-    ASSERT_TRUE(shot.Ok());
+    const wineharness::ScreenImage shot(rcShot);
     EXPECT_EQ(shot.At({ hint[0], hint[1] }), RGB(0, 0, 0)) << "frame";
     EXPECT_EQ(shot.At({ hint[0] + hint[2] - 1, hint[1] + hint[3] - 1 }), RGB(0, 0, 0)) << "frame";
     EXPECT_EQ(shot.At({ hint[0] + 1, hint[1] + hint[3] / 2 }), ::GetSysColor(COLOR_INFOBK)) << "background";
-    const std::filesystem::path png(wineharness::WindowsPathFromUnix(HINT_SCREENSHOT_PNG));
-    std::filesystem::create_directories(png.parent_path());
-    EXPECT_TRUE(shot.SaveAsPng(png.wstring()));
+    shot.SavePng(wineharness::WindowsPathFromUnix(HINT_SCREENSHOT_PNG));
 
     // Once per entry of the mouse: moving within the control after the hint
     // went brings no new one ...
