@@ -197,6 +197,22 @@ const InterfaceTexts& JapaneseTexts()
     return texts;
 }
 
+namespace {
+
+// The entries of a submenu: their texts and command ids, in this order.
+template <size_t N>
+void ExpectEntries(const MenuItem& menu, const std::array<std::wstring, N>& texts, const UINT (&ids)[N],
+                   const char* name)
+{
+    ASSERT_EQ(menu.items.size(), N) << name;
+    for (size_t i = 0; i < N; ++i) {
+        EXPECT_EQ(menu.items[i].text, texts[i]) << name << " entry " << i;
+        EXPECT_EQ(menu.items[i].id, ids[i]) << name << " entry " << i;
+    }
+}
+
+}  // namespace
+
 void ExpectTexts(const Window& dialog, AppProbe& probe, const InterfaceTexts& texts, bool started)
 {
     const std::pair<int, const std::wstring*> controls[] = {
@@ -219,16 +235,8 @@ void ExpectTexts(const Window& dialog, AppProbe& probe, const InterfaceTexts& te
     EXPECT_EQ(startUp.text, texts.startUp);
     EXPECT_EQ(encoding.text, texts.encoding);
     EXPECT_TRUE(startUp.hasSubmenu && encoding.hasSubmenu) << "a submenu went with its new text";
-    ASSERT_EQ(startUp.items.size(), 4u);
-    ASSERT_EQ(encoding.items.size(), 9u);
-    for (size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(startUp.items[i].text, texts.startUpEntries[i]) << "Start up entry " << i;
-        EXPECT_EQ(startUp.items[i].id, kStartUpIds[i]) << "Start up entry " << i;
-    }
-    for (size_t i = 0; i < 9; ++i) {
-        EXPECT_EQ(encoding.items[i].text, texts.encodingEntries[i]) << "Encoding entry " << i;
-        EXPECT_EQ(encoding.items[i].id, kEncodingIds[i]) << "Encoding entry " << i;
-    }
+    ExpectEntries(startUp, texts.startUpEntries, kStartUpIds, "Start up");
+    ExpectEntries(encoding, texts.encodingEntries, kEncodingIds, "Encoding");
     ASSERT_EQ(bar[1].items.size(), 1u);
     EXPECT_EQ(bar[1].items[0].text, texts.about);
     EXPECT_EQ(bar[1].items[0].id, static_cast<UINT>(ID_HELP_ABOUT));
