@@ -101,37 +101,22 @@ SettingsOutcome DecideSettings(const std::function<std::u16string(const char16_t
         write(kUart, u"ComPort", u"0");
     }
 
-    const std::u16string baud = readKey(kUart, u"BaudRate");
-    if (IsPresent(baud)) {
-        out.baudPosition = LeadingInteger(baud);
-        out.baudRate = BaudRateForPosition(out.baudPosition);
-    } else {
-        write(kUart, u"BaudRate", u"5");
-    }
-
-    const std::u16string parity = readKey(kUart, u"ParityBit");
-    if (IsPresent(parity)) {
-        out.parityPosition = LeadingInteger(parity);
-        out.parity = ParityForPosition(out.parityPosition);
-    } else {
-        write(kUart, u"ParityBit", u"0");
-    }
-
-    const std::u16string dataBits = readKey(kUart, u"DataBit");
-    if (IsPresent(dataBits)) {
-        out.dataBitsPosition = LeadingInteger(dataBits);
-        out.dataBits = DataBitsForPosition(out.dataBitsPosition);
-    } else {
-        write(kUart, u"DataBit", u"1");
-    }
-
-    const std::u16string stopBits = readKey(kUart, u"StopBit");
-    if (IsPresent(stopBits)) {
-        out.stopBitsPosition = LeadingInteger(stopBits);
-        out.stopBits = StopBitsForPosition(out.stopBitsPosition);
-    } else {
-        write(kUart, u"StopBit", u"0");
-    }
+    // A line setting is stored as its position in its list; a missing key is
+    // written with the default position, and the outcome keeps the defaults.
+    auto loadLineSetting = [&](const char16_t* key, const char16_t* defaultPosition, int& position,
+                               const char16_t*& value, const char16_t* (*forPosition)(int)) {
+        const std::u16string stored = readKey(kUart, key);
+        if (IsPresent(stored)) {
+            position = LeadingInteger(stored);
+            value = forPosition(position);
+        } else {
+            write(kUart, key, defaultPosition);
+        }
+    };
+    loadLineSetting(u"BaudRate", u"5", out.baudPosition, out.baudRate, BaudRateForPosition);
+    loadLineSetting(u"ParityBit", u"0", out.parityPosition, out.parity, ParityForPosition);
+    loadLineSetting(u"DataBit", u"1", out.dataBitsPosition, out.dataBits, DataBitsForPosition);
+    loadLineSetting(u"StopBit", u"0", out.stopBitsPosition, out.stopBits, StopBitsForPosition);
 
     const std::u16string runStart = readKey(kStart, u"RunStart");
     if (runStart == u"1")
