@@ -120,6 +120,17 @@ WINEDLLOVERRIDES="mscoree,mshtml=" timeout "$BOOT_TIMEOUT" wine wineboot -i \
     </dev/null >"$run_dir/wineboot.log" 2>&1 \
     || die "wineboot failed or timed out: $(tail -n 5 "$run_dir/wineboot.log")"
 
+# `wine reg add` with its output in a log of the run. Right after the boot a
+# first call has been seen to fail once without a reason: up to three tries.
+reg_add() {
+    local attempt
+    for attempt in 1 2 3; do
+        wine reg add "$@" </dev/null >>"$run_dir/reg.log" 2>&1 && return 0
+        sleep 1
+    done
+    return 1
+}
+
 # Fonts from fonts-wine that this Wine does not find by itself: Tahoma and
 # Marlett (the glyphs of the caption buttons). Chinese and Japanese texts
 # need the CJK font linked behind the faces the programs ask for: Tahoma
@@ -130,10 +141,10 @@ mkdir -p "$fonts"
 cp /usr/share/wine/fonts/tahoma*.ttf /usr/share/wine/fonts/marlett.ttf "$fonts/" 2>/dev/null \
     || say "warning: fonts missing in /usr/share/wine/fonts (package fonts-wine)"
 for face in Tahoma Arial 'Microsoft Sans Serif'; do
-    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+    reg_add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
         /v "$face" /t REG_MULTI_SZ /f \
         /d 'wqy-microhei.ttc,WenQuanYi Micro Hei\0MSGOTHIC.TTC,MS UI Gothic\0SIMSUN.TTC,SimSun' \
-        </dev/null >/dev/null 2>&1 || die "cannot write the font link for $face"
+        || die "cannot write the font link for $face: $(tail -n 3 "$run_dir/reg.log")"
 done
 
 # There is no window manager on our Xvfb. Wine would wait up to 2 s for one
@@ -141,8 +152,8 @@ done
 # unmanaged windows they go at once and Wine draws their frames itself. On
 # the caller's display the window manager takes care of the windows.
 if [ "$TAPWIRE_HARNESS_XVFB" = 1 ]; then
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
-        </dev/null >/dev/null 2>&1 || die "cannot configure the X11 driver"
+    reg_add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+        || die "cannot configure the X11 driver: $(tail -n 3 "$run_dir/reg.log")"
 fi
 
 # --- serial port pairs ---------------------------------------------------
