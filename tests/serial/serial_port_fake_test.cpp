@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -201,7 +202,8 @@ namespace {
 // when the stop comes (Wine reports a pty's events by polling, a little late).
 struct QueuedComm {
     static std::string queued;
-    static std::vector<std::string> calls;
+    static std::vector<std::string> calls;   // the port thread's; read once `closed` is set
+    static std::atomic<bool> closed;
 
     static BOOL WINAPI WaitCommEvent(HANDLE, LPDWORD, LPOVERLAPPED)
     {
@@ -235,11 +237,13 @@ struct QueuedComm {
     static BOOL WINAPI CloseHandle(HANDLE)
     {
         calls.push_back("CloseHandle");
+        closed = true;   // the thread's last port call
         return TRUE;
     }
 };
 std::string QueuedComm::queued;
 std::vector<std::string> QueuedComm::calls;
+std::atomic<bool> QueuedComm::closed{false};
 
 class CByteWnd : public CWnd {
 public:
@@ -295,6 +299,7 @@ TEST(SerialPortThread, BytesQueuedWhenTheStopIsSeenFirstAreDelivered)
     comm.CloseHandle = QueuedComm::CloseHandle;
     QueuedComm::calls.clear();
     QueuedComm::queued.clear();
+    QueuedComm::closed = false;
 
     CSerialPort port;
     port.SetCommApi(&comm);
@@ -306,7 +311,7 @@ TEST(SerialPortThread, BytesQueuedWhenTheStopIsSeenFirstAreDelivered)
     port.SwitchPort(FALSE);
 
     const DWORD start = ::GetTickCount();
-    while (port.IsOpen() || QueuedComm::calls.empty() || QueuedComm::calls.back() != "CloseHandle") {
+    while (!QueuedComm::closed) {
         ASSERT_LT(::GetTickCount() - start, 5000u) << "the thread did not end";
         MSG msg;
         while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
