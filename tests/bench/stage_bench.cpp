@@ -57,11 +57,7 @@ double BareDrain(const ComPair& pair, const std::vector<uint8_t>& payload)
     size_t received = 0;
     while (received < payload.size()) {
         uint8_t byte = 0;
-        DWORD count = 0;
-        if (!ReadFile(hPort, &byte, 1, &count, &overlapped) &&
-            (GetLastError() != ERROR_IO_PENDING || !GetOverlappedResult(hPort, &overlapped, &count, TRUE)))
-            break;
-        if (count == 0)
+        if (ReadOneByte(hPort, overlapped, byte) == 0)
             break;
         ++received;
     }

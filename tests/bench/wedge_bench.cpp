@@ -163,12 +163,7 @@ RunResult BareDrain(const ComPair& pair, const Payload& payload, bool paced)
         double lastProgress = SecondsNow();
         while (received.size() < payload.bytes.size() && SecondsNow() - lastProgress < kStallTimeoutMs / 1000.0) {
             uint8_t byte = 0;
-            DWORD count = 0;
-            if (!ReadFile(hPort, &byte, 1, &count, &overlapped)) {
-                if (GetLastError() != ERROR_IO_PENDING || !GetOverlappedResult(hPort, &overlapped, &count, TRUE))
-                    count = 0;
-            }
-            if (count == 1) {
+            if (ReadOneByte(hPort, overlapped, byte) == 1) {
                 received.push_back(byte);
                 lastProgress = SecondsNow();
                 lastRead = lastProgress;
@@ -203,7 +198,7 @@ RunResult Wedge(const ComPair& pair, const Payload& payload, bool paced)
                                    L"USB Serial Device (COM" + std::to_wstring(pair.appPort) + L")",
                                    {L"USB\\VID_2E9B&PID_0002&REV_0100", L"USB\\VID_2E9B&PID_0002"}});
     TapwireApp app;
-    WriteFileBytes(app.Folder() + L"\\Config.ini",
+    WriteFileBytes(app.SettingsPath(),
                    "[Encoding Setting]\r\nEncoding=" + std::to_string(payload.encoding) +
                        "\r\n[Start Setting]\r\nBootRun=0\r\nRunMini=0\r\nRunStart=1\r\n"
                        "[Language Setting]\r\nLanguage=1\r\n"

@@ -73,4 +73,13 @@ HANDLE OpenAppSide(int number)
     return hPort;
 }
 
+DWORD ReadOneByte(HANDLE hPort, OVERLAPPED& overlapped, uint8_t& byte)
+{
+    DWORD count = 0;
+    if (!ReadFile(hPort, &byte, 1, &count, &overlapped) &&
+        (GetLastError() != ERROR_IO_PENDING || !GetOverlappedResult(hPort, &overlapped, &count, TRUE)))
+        return 0;
+    return count;
+}
+
 }  // namespace wineharness

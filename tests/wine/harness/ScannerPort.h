@@ -36,4 +36,9 @@ private:
 // itself, such as a benchmark's bare drain. Throws HarnessError.
 HANDLE OpenAppSide(int number);
 
+// One overlapped one-byte ReadFile on such a port, waited for: the read that
+// Tapwire's monitor thread makes for every byte. The byte count, 0 when the
+// read failed or timed out.
+DWORD ReadOneByte(HANDLE hPort, OVERLAPPED& overlapped, uint8_t& byte);
+
 }  // namespace wineharness
