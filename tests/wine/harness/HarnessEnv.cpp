@@ -120,14 +120,20 @@ int BrokenPort()
 
 namespace {
 
-// Asks with-harness.sh for something by creating a file in its folder, and
-// waits until it has been done (the file is gone).
-void AskHarness(const std::string& request)
+// A file in the scratch folder of with-harness.sh, as a Windows path.
+std::wstring HarnessFile(const std::string& name)
 {
     const char* dir = std::getenv("TAPWIRE_HARNESS_DIR");
     if (!dir || !*dir)
         throw HarnessError("TAPWIRE_HARNESS_DIR is not set: run the tests through with-harness.sh");
-    const std::wstring path = WindowsPathFromUnix(std::string(dir) + "/" + request);
+    return WindowsPathFromUnix(std::string(dir) + "/" + name);
+}
+
+// Asks with-harness.sh for something by creating a file in its folder, and
+// waits until it has been done (the file is gone).
+void AskHarness(const std::string& request)
+{
+    const std::wstring path = HarnessFile(request);
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         ThrowLastError("cannot ask the harness for " + request);
@@ -142,8 +148,7 @@ void HangUpPair(int appPort)
 {
     AskHarness("hangup-" + std::to_string(appPort));
     // The pair is back when its app side can be found again.
-    const std::wstring link =
-        WindowsPathFromUnix(std::string(std::getenv("TAPWIRE_HARNESS_DIR")) + "/com" + std::to_string(appPort));
+    const std::wstring link = HarnessFile("com" + std::to_string(appPort));
     Sleep(100);
     if (!WaitUntil([&] { return FileExists(link); }, 5000, 20))
         throw HarnessError("COM" + std::to_string(appPort) + " did not come back after its hang-up");
