@@ -77,7 +77,7 @@ int main()
                                        {L"USB\\VID_2E9B&PID_0002&REV_0100"}});
         TargetWindow target;
         TapwireApp app;
-        WriteFileBytes(app.Folder() + L"\\Config.ini",
+        WriteFileBytes(app.SettingsPath(),
                       "[Encoding Setting]\r\nEncoding=0\r\n[Start Setting]\r\nBootRun=0\r\nRunMini=0\r\nRunStart=1\r\n"
                       "[Language Setting]\r\nLanguage=3\r\n"
                       "[Uart Setting]\r\nComPort=0\r\nBaudRate=9\r\nParityBit=0\r\nDataBit=1\r\nStopBit=0\r\n");

@@ -65,7 +65,7 @@ TEST_F(SettingsTest, EveryEncodingTypesItsExampleBytes)
     SettingsValues values;
     values.runStart = "1";
     values.encoding = "9";   // no such encoding: nothing is typed
-    WriteFileBytes(app.Folder() + L"\\Config.ini", IniText(SettingsFile(values)));
+    WriteFileBytes(app.SettingsPath(), IniText(SettingsFile(values)));
     const Window dialog = app.Start();
     AppProbe probe(dialog);
     ASSERT_TRUE(probe.Sync());

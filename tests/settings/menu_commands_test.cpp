@@ -43,7 +43,7 @@ TEST_F(SettingsTest, EncodingCommandsMoveTheOneCheckAndWriteTheIndex)
     TapwireApp app;
     const Window dialog = app.Start();
     AppProbe probe(dialog);
-    const std::wstring config = app.Folder() + L"\\Config.ini";
+    const std::wstring config = app.SettingsPath();
     // Every entry once, the ninth (id 32796) first; then the one already checked.
     for (int index : {8, 0, 1, 2, 3, 4, 5, 6, 7, 7}) {
         SCOPED_TRACE("encoding " + std::to_string(index));
@@ -62,7 +62,7 @@ TEST_F(SettingsTest, StartUpOptionsToggleTheirChecksAndKeysOnly)
     TapwireApp app;
     const Window dialog = app.Start();
     AppProbe probe(dialog);
-    const std::wstring config = app.Folder() + L"\\Config.ini";
+    const std::wstring config = app.SettingsPath();
 
     struct Step {
         UINT command;
@@ -94,7 +94,7 @@ TEST_F(SettingsTest, BootRunRegistersTheQuotedPathAndNoneClearsAllThree)
     TapwireApp app;
     const Window dialog = app.Start();
     AppProbe probe(dialog);
-    const std::wstring config = app.Folder() + L"\\Config.ini";
+    const std::wstring config = app.SettingsPath();
 
     Command(dialog, probe, ID_STARTUP_BOOTRUN);
     EXPECT_EQ(ReadChecks(probe), ExpectedChecks(true, false, false, 3));
@@ -128,7 +128,7 @@ TEST_F(SettingsTest, BootRunRegistersTheQuotedPathAndNoneClearsAllThree)
 TEST_F(SettingsTest, UnquotedValueOfAnEarlierVersionIsRecognisedAndReplaced)
 {
     TapwireApp app;
-    const std::wstring config = app.Folder() + L"\\Config.ini";
+    const std::wstring config = app.SettingsPath();
     SettingsValues values;
     values.bootRun = "1";
     WriteFileBytes(config, IniText(SettingsFile(values)));
@@ -258,7 +258,7 @@ TEST_P(SettingsRunValue, DecidesWhetherAutostartIsOnAndIsNeverWritten)
 {
     const RunValueCase& c = GetParam();
     TapwireApp app;
-    const std::wstring config = app.Folder() + L"\\Config.ini";
+    const std::wstring config = app.SettingsPath();
     SettingsValues values;
     values.bootRun = c.bootRunInFile;
     WriteFileBytes(config, IniText(SettingsFile(values)));
@@ -285,7 +285,7 @@ INSTANTIATE_TEST_SUITE_P(Value, SettingsRunValue, ::testing::ValuesIn(kRunValueC
 TEST_F(SettingsTest, DeniedRunKeyShowsTheFourMessagesAndChangesNothing)
 {
     TapwireApp app;
-    const std::wstring config = app.Folder() + L"\\Config.ini";
+    const std::wstring config = app.SettingsPath();
     SettingsValues values;
     values.bootRun = "1";
     WriteFileBytes(config, IniText(SettingsFile(values)));
@@ -338,7 +338,7 @@ TEST_F(SettingsTest, DeniedRunKeyShowsTheFourMessagesAndChangesNothing)
 TEST_F(SettingsTest, LanguageSwitchChangesTheTextsKeepsTheChecksAndWritesTheKey)
 {
     TapwireApp app;
-    const std::wstring config = app.Folder() + L"\\Config.ini";
+    const std::wstring config = app.SettingsPath();
     SettingsValues values;
     values.bootRun = "1";
     values.runStart = "1";

@@ -52,7 +52,7 @@ TEST_F(SettingsTest, FirstStartWritesTheTenDefaultsAndShowsThem)
     AppProbe probe(dialog);
     ASSERT_TRUE(probe.Sync());
 
-    const std::wstring config = app.Folder() + L"\\Config.ini";
+    const std::wstring config = app.SettingsPath();
     const std::optional<std::string> bytes = ReadFileBytes(config);
     ASSERT_TRUE(bytes.has_value()) << "no Config.ini after the first start";
     // Plain 8-bit text, sections in the order of their first write.
@@ -84,7 +84,7 @@ TEST_F(SettingsTest, InterfaceComesUpInJapaneseWhateverTheLanguageKeySays)
     TapwireApp app;
     SettingsValues values;
     values.language = "2";
-    const std::wstring config = app.Folder() + L"\\Config.ini";
+    const std::wstring config = app.SettingsPath();
     WriteFileBytes(config, IniText(SettingsFile(values)));
 
     const Window dialog = app.Start();
@@ -115,7 +115,7 @@ TEST_F(SettingsTest, HandWrittenFileIsAppliedInFull)
     values.parityBit = "2";
     values.dataBit = "0";
     values.stopBit = "1";
-    const std::wstring config = app.Folder() + L"\\Config.ini";
+    const std::wstring config = app.SettingsPath();
     const std::string text = IniText(SettingsFile(values));
     WriteFileBytes(config, text);
     SetRegistryValue(HKEY_CURRENT_USER, kRunKey, kRunValueName,
@@ -166,7 +166,7 @@ TEST_F(SettingsTest, StartAfterRunningWithoutPortsStaysOnAndStartsNothing)
     TapwireApp app;
     SettingsValues values;
     values.runStart = "1";
-    const std::wstring config = app.Folder() + L"\\Config.ini";
+    const std::wstring config = app.SettingsPath();
     WriteFileBytes(config, IniText(SettingsFile(values)));
 
     const Window dialog = app.Start();
@@ -185,7 +185,7 @@ TEST_F(SettingsTest, StartAfterRunningWithoutPortsStaysOnAndStartsNothing)
 TEST_F(SettingsTest, MissingKeysAreAddedAndOthersKept)
 {
     TapwireApp app;
-    const std::wstring config = app.Folder() + L"\\Config.ini";
+    const std::wstring config = app.SettingsPath();
     WriteFileBytes(config, "[Other]\r\nKeep=this\r\n[Uart Setting]\r\nBaudRate=7\r\n[Start Setting]\r\nRunStart=0\r\n");
 
     const Window dialog = app.Start();
@@ -213,7 +213,7 @@ TEST_F(SettingsTest, InstallFolderFromTheRegistryHoldsTheFileThatIsReadAndWritte
     besideExe.encoding = "7";
     besideExe.baudRate = "8";
     const std::string besideText = IniText(SettingsFile(besideExe));
-    WriteFileBytes(app.Folder() + L"\\Config.ini", besideText);
+    WriteFileBytes(app.SettingsPath(), besideText);
     SettingsValues installed;
     installed.encoding = "6";
     installed.baudRate = "3";
@@ -233,7 +233,7 @@ TEST_F(SettingsTest, InstallFolderFromTheRegistryHoldsTheFileThatIsReadAndWritte
     installed.encoding = "4";
     installed.runStart = "1";
     EXPECT_EQ(ReadSettings(config), SettingsFile(installed));
-    EXPECT_EQ(ReadFileBytes(app.Folder() + L"\\Config.ini"), besideText) << "the file beside the program was touched";
+    EXPECT_EQ(ReadFileBytes(app.SettingsPath()), besideText) << "the file beside the program was touched";
     EXPECT_TRUE(ClosesCleanly(app));
 }
 
@@ -248,7 +248,7 @@ TEST_F(SettingsTest, InstallFolderWithoutAFileGetsTheDefaults)
     AppProbe probe(dialog);
     ASSERT_TRUE(probe.Sync());
     EXPECT_EQ(ReadSettings(installFolder.File(L"Config.ini")), DefaultSettingsFile());
-    EXPECT_FALSE(FileExists(app.Folder() + L"\\Config.ini"));
+    EXPECT_FALSE(FileExists(app.SettingsPath()));
     EXPECT_TRUE(ClosesCleanly(app));
 }
 
@@ -359,7 +359,7 @@ TEST_P(SettingsBadValues, AreTakenByTheRulesAndOnlyFlagsAreRewritten)
     const BadValuesCase& c = GetParam();
     PortDevices ports(3);
     TapwireApp app;
-    const std::wstring config = app.Folder() + L"\\Config.ini";
+    const std::wstring config = app.SettingsPath();
     const std::vector<IniEntry> written = SettingsFile(c.file);
     WriteFileBytes(config, IniText(written));
 
@@ -409,7 +409,7 @@ TEST_F(SettingsTest, ConfigThatIsAFolderGivesTheDefaultsAndStaysAFolder)
 {
     PortDevices ports(1);
     TapwireApp app;
-    const std::wstring config = app.Folder() + L"\\Config.ini";
+    const std::wstring config = app.SettingsPath();
     ASSERT_TRUE(CreateDirectoryW(config.c_str(), nullptr));
 
     const Window dialog = app.Start();
@@ -439,7 +439,7 @@ TEST_F(SettingsTest, FileThatCannotBeWrittenIsAppliedAndLeftAsItIs)
     values.runMini = "maybe";
     values.encoding = "1";
     values.baudRate = "2";
-    const std::wstring config = app.Folder() + L"\\Config.ini";
+    const std::wstring config = app.SettingsPath();
     const std::string text = IniText(SettingsFile(values));
     WriteFileBytes(config, text);
     HeldFile hold(config, FILE_SHARE_READ);
@@ -468,7 +468,7 @@ TEST_F(SettingsTest, FileThatCannotBeReadGivesTheDefaults)
     SettingsValues values;
     values.encoding = "1";
     values.baudRate = "2";
-    const std::wstring config = app.Folder() + L"\\Config.ini";
+    const std::wstring config = app.SettingsPath();
     const std::string text = IniText(SettingsFile(values));
     WriteFileBytes(config, text);
     std::optional<HeldFile> hold(std::in_place, config, 0);
@@ -496,7 +496,7 @@ TEST_F(SettingsTest, ReadOnlyAttributesAreLivedWith)
         SettingsValues values;
         values.runStart = "later";
         values.encoding = "2";
-        const std::wstring config = app.Folder() + L"\\Config.ini";
+        const std::wstring config = app.SettingsPath();
         WriteFileBytes(config, IniText(SettingsFile(values)));
         const std::wstring& target = readOnlyFolder ? app.Folder() : config;
         ASSERT_TRUE(SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_READONLY));

@@ -57,7 +57,7 @@ bool SendDeviceRemoval(const Window& dialog, const std::wstring& interfaceName, 
 void WriteConfigKey(const TapwireApp& app, const std::wstring& section, const std::wstring& key,
                     const std::wstring& value)
 {
-    const std::wstring path = app.Folder() + L"\\Config.ini";
+    const std::wstring path = app.SettingsPath();
     if (!WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), path.c_str()))
         ThrowLastError("cannot write " + Narrow(key) + " into " + Narrow(path));
 }

@@ -46,7 +46,7 @@ protected:
     // Starts Tapwire on the pair's port, started, in ASCII.
     Window StartTapwire(TapwireApp& app)
     {
-        WriteFileBytes(app.Folder() + L"\\Config.ini",
+        WriteFileBytes(app.SettingsPath(),
                       "[Encoding Setting]\r\nEncoding=0\r\n[Start Setting]\r\nBootRun=0\r\nRunMini=0\r\nRunStart=1\r\n"
                       "[Language Setting]\r\nLanguage=3\r\n"
                       "[Uart Setting]\r\nComPort=0\r\nBaudRate=9\r\nParityBit=0\r\nDataBit=1\r\nStopBit=0\r\n");
@@ -148,7 +148,7 @@ TEST_F(FaultTest, ASettingsFileThatCannotBeWrittenAnyMoreIsNoObstacle)
     TargetWindow target;
     TapwireApp app;
     const Window dialog = StartTapwire(app);
-    const std::wstring settings = app.Folder() + L"\\Config.ini";
+    const std::wstring settings = app.SettingsPath();
     ASSERT_TRUE(DeleteFileW(settings.c_str()));
     ASSERT_TRUE(CreateDirectoryW(settings.c_str(), nullptr));
 

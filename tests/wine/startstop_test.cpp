@@ -68,7 +68,7 @@ PortsDeviceInfo Scanner(int port, const std::wstring& serial = L"1")
 // Settings that leave the port stopped at start, in the given encoding.
 void WriteSettings(const TapwireApp& app, int encoding)
 {
-    WriteFileBytes(app.Folder() + L"\\Config.ini",
+    WriteFileBytes(app.SettingsPath(),
                   "[Encoding Setting]\r\nEncoding=" + std::to_string(encoding) +
                       "\r\n[Start Setting]\r\nBootRun=0\r\nRunMini=0\r\nRunStart=0\r\n"
                       "[Language Setting]\r\nLanguage=3\r\n"

@@ -27,6 +27,8 @@ public:
     // The folder and the program's path in it.
     const std::wstring& Folder() const { return m_folder.Path(); }
     const std::wstring& ExePath() const { return m_strExePath; }
+    // The settings file the program keeps beside itself.
+    std::wstring SettingsPath() const { return Folder() + L"\\Config.ini"; }
 
     // Starts the program and waits for its main window: a visible dialog
     // with the program's caption. Throws HarnessError when the program ends
