@@ -26,7 +26,17 @@ constexpr int kStartStop = 1017;
 const std::wstring kStarted = L"切断";  // the button while started (Japanese)
 const std::wstring kStopped = L"接続";
 
+// Clicks Start/Stop as the button's notification does, without the mouse.
+void PressStartStop(const Window& dialog)
+{
+    dialog.PostCommand(kStartStop, BN_CLICKED, dialog.Child(kStartStop).Handle());
+}
 
+// Whether the button comes to read `text` within 5 s.
+bool ButtonShows(const Window& dialog, const std::wstring& text)
+{
+    return WaitUntil([&] { return dialog.Child(kStartStop).Text() == text; }, 5000);
+}
 
 class FaultTest : public ::testing::Test {
 protected:
@@ -51,7 +61,7 @@ protected:
                       "[Language Setting]\r\nLanguage=3\r\n"
                       "[Uart Setting]\r\nComPort=0\r\nBaudRate=9\r\nParityBit=0\r\nDataBit=1\r\nStopBit=0\r\n");
         const Window dialog = app.Start();
-        EXPECT_TRUE(WaitUntil([&] { return dialog.Child(kStartStop).Text() == kStarted; }, 5000));
+        EXPECT_TRUE(ButtonShows(dialog, kStarted));
         return dialog;
     }
 
@@ -101,10 +111,10 @@ TEST_F(FaultTest, APortThatHangsUpWhileRunningCanBeStoppedAndStartedAgain)
     const int warnings = DismissMessageBoxes(app.GetProcess(), 1500);
     ASSERT_TRUE(app.GetProcess().IsRunning());
 
-    dialog.PostCommand(kStartStop, BN_CLICKED, dialog.Child(kStartStop).Handle());
-    EXPECT_TRUE(WaitUntil([&] { return dialog.Child(kStartStop).Text() == kStopped; }, 5000));
-    dialog.PostCommand(kStartStop, BN_CLICKED, dialog.Child(kStartStop).Handle());
-    EXPECT_TRUE(WaitUntil([&] { return dialog.Child(kStartStop).Text() == kStarted; }, 5000))
+    PressStartStop(dialog);
+    EXPECT_TRUE(ButtonShows(dialog, kStopped));
+    PressStartStop(dialog);
+    EXPECT_TRUE(ButtonShows(dialog, kStarted))
         << "Start did not come back after the hang-up";
     ExpectTyped(target, "after\r");
     std::printf("[          ] %d warning(s) shown after the hang-up\n", warnings);
@@ -121,7 +131,7 @@ TEST_F(FaultTest, AWarningOfThePortThreadDoesNotKeepTheProgramFromClosing)
                             {L"ACPI\\PNP0501"}});
     TapwireApp app;
     const Window dialog = app.Start();
-    dialog.PostCommand(kStartStop, BN_CLICKED, dialog.Child(kStartStop).Handle());
+    PressStartStop(dialog);
 
     // Opening reports its first failing configuration call, then starts; the
     // port thread's wait fails too and is reported from that thread.
@@ -182,9 +192,9 @@ TEST_F(FaultTest, APortWhoseDeviceDisappearsIsReportedAtTheNextStart)
         ~Relink() { RelinkPort(port); }
     } relink{m_pair.appPort};
 
-    dialog.PostCommand(kStartStop, BN_CLICKED, dialog.Child(kStartStop).Handle());
-    ASSERT_TRUE(WaitUntil([&] { return dialog.Child(kStartStop).Text() == kStopped; }, 5000));
-    dialog.PostCommand(kStartStop, BN_CLICKED, dialog.Child(kStartStop).Handle());
+    PressStartStop(dialog);
+    ASSERT_TRUE(ButtonShows(dialog, kStopped));
+    PressStartStop(dialog);
     const std::optional<MessageBoxInfo> box = WaitForMessageBox(app.GetProcess().Id(), 5000);
     ASSERT_TRUE(box.has_value());
     EXPECT_EQ(box->text, L"COMが見つからない、または開放できませんでした。");
@@ -192,8 +202,8 @@ TEST_F(FaultTest, APortWhoseDeviceDisappearsIsReportedAtTheNextStart)
     EXPECT_EQ(dialog.Child(kStartStop).Text(), kStopped);
 
     RelinkPort(m_pair.appPort);
-    dialog.PostCommand(kStartStop, BN_CLICKED, dialog.Child(kStartStop).Handle());
-    ASSERT_TRUE(WaitUntil([&] { return dialog.Child(kStartStop).Text() == kStarted; }, 5000));
+    PressStartStop(dialog);
+    ASSERT_TRUE(ButtonShows(dialog, kStarted));
     ExpectTyped(target, "back\r");
     EXPECT_TRUE(ClosesCleanly(app));
 }
