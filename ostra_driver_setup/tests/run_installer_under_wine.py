@@ -20,6 +20,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import time
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / 'core'))
 import gen_log_messages  # noqa: E402
@@ -136,8 +137,15 @@ def set_windows_version(version):
     if version is None:
         wine(['reg', 'delete', r'HKCU\Software\Wine', '/v', 'Version', '/f'])
     else:
-        check(wine(['reg', 'add', r'HKCU\Software\Wine', '/v', 'Version', '/t', 'REG_SZ',
-                    '/d', version, '/f']) == 0, f'cannot set the Windows version {version}')
+        # A `wine reg add` has been seen to fail, rarely and without a reason,
+        # in a busy run: it is tried again, and a last failure tells its code.
+        for attempt in range(3):
+            code = wine(['reg', 'add', r'HKCU\Software\Wine', '/v', 'Version', '/t', 'REG_SZ',
+                         '/d', version, '/f'])
+            if code == 0:
+                return
+            time.sleep(1)
+        raise Failure(f'cannot set the Windows version {version} (wine reg exited with {code})')
 
 
 def log_messages(path):
