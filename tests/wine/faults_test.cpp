@@ -23,6 +23,7 @@ namespace {
 
 const std::wstring kInstallKey = L"SOFTWARE\\TAPWIRE";
 constexpr int kStartStop = 1017;
+constexpr int kPortList = 1019;
 const std::wstring kStarted = L"切断";  // the button while started (Japanese)
 const std::wstring kStopped = L"接続";
 
@@ -66,14 +67,17 @@ protected:
     }
 
     // Types `text` through the scanner's side and checks that it arrives.
-    void ExpectTyped(TargetWindow& target, const std::string& text)
+    void ExpectTyped(const Window& dialog, TargetWindow& target, const std::string& text)
     {
         target.Activate();
         const size_t before = target.Text().size();
         ScannerPort scanner(m_pair.scannerPort);
         scanner.Write(text);
         const std::wstring expected(text.begin(), text.end());
-        EXPECT_EQ(target.WaitForText(before + expected.size(), 5000).substr(before), expected);
+        EXPECT_EQ(target.WaitForText(before + expected.size(), 5000).substr(before), expected)
+            << "Tapwire's port: " << Narrow(dialog.Child(kPortList).ComboSelectedText()) << ", button "
+            << Narrow(dialog.Child(kStartStop).Text()) << "; the target window saw " << target.Events().size()
+            << " key and character events in all";
     }
 
     ScopedRegistryKey m_installKey{HKEY_CURRENT_USER, kInstallKey};
@@ -105,7 +109,7 @@ TEST_F(FaultTest, APortThatHangsUpWhileRunningCanBeStoppedAndStartedAgain)
     TargetWindow target;
     TapwireApp app;
     const Window dialog = StartTapwire(app);
-    ExpectTyped(target, "before\r");
+    ExpectTyped(dialog, target, "before\r");
 
     HangUpPair(m_pair.appPort);
     const int warnings = DismissMessageBoxes(app.GetProcess(), 1500);
@@ -116,7 +120,7 @@ TEST_F(FaultTest, APortThatHangsUpWhileRunningCanBeStoppedAndStartedAgain)
     PressStartStop(dialog);
     EXPECT_TRUE(ButtonShows(dialog, kStarted))
         << "Start did not come back after the hang-up";
-    ExpectTyped(target, "after\r");
+    ExpectTyped(dialog, target, "after\r");
     std::printf("[          ] %d warning(s) shown after the hang-up\n", warnings);
     EXPECT_TRUE(ClosesCleanly(app));
 }
@@ -204,6 +208,6 @@ TEST_F(FaultTest, APortWhoseDeviceDisappearsIsReportedAtTheNextStart)
     RelinkPort(m_pair.appPort);
     PressStartStop(dialog);
     ASSERT_TRUE(ButtonShows(dialog, kStarted));
-    ExpectTyped(target, "back\r");
+    ExpectTyped(dialog, target, "back\r");
     EXPECT_TRUE(ClosesCleanly(app));
 }
