@@ -247,33 +247,68 @@ UINT CSerialPort::PortThreadProc(LPVOID pParam)
     COMSTAT comstat = {};
     BOOL bResult = TRUE;
 
-    // A wait for a port event under way on m_ovPort writes into dwEvent and
-    // m_ovPort when it completes, even late. It must have completed before
-    // the thread ends (dwEvent goes with its stack) and before m_ovPort is used
-    // for anything else.
+    // A wait for a port event or a first-byte read under way on m_ovPort
+    // writes into dwEvent (or m_byRx) and m_ovPort when it completes, even
+    // late. It must have completed before the thread ends (dwEvent goes with
+    // its stack) and before m_ovPort is used for anything else.
     bool bWaitPending = false;
+    bool bReadPending = false;
+
+    // On Windows the wait for the port's event stays pending until a byte
+    // comes. Wine completes it again and again with nothing queued (on a pty
+    // every 2 ms or so, as cancelled), and waiting for it again at once would
+    // keep the thread busy for as long as the port is idle. So after a wait
+    // that brought nothing, the thread waits for the first byte with the read
+    // itself: a one-byte read that completes when a byte arrives or at the
+    // port's read timeout, and costs nothing meanwhile. On Windows this
+    // happens only for the odd event whose byte an earlier drain has read.
+    enum class NextWait { PortEvent, FirstByte, StopOnly };
+    NextWait next = NextWait::PortEvent;
 
     pPort->m_bThreadActive = TRUE;
     if (pPort->m_hPort)
         comm.PurgeComm(pPort->m_hPort, kPurgeAll);
 
     for (;;) {
-        ::Sleep(1);
-        if (pPort->m_hPort)
-            bResult = comm.WaitCommEvent(pPort->m_hPort, &dwEvent, &pPort->m_ovPort);
-
-        if (!bResult) {
-            const DWORD dwError = ::GetLastError();
-            if (dwError == ERROR_IO_PENDING)
-                bWaitPending = true;
-            else if (dwError != ERROR_BAD_COMMAND && dwError != ERROR_INVALID_PARAMETER)
-                pPort->ReportPortError("WaitCommEvent()");
-        } else {
-            // The event has already happened. Wine also completes the wait with
-            // nothing queued, often: then it is simply waited for again.
-            bResult = comm.ClearCommError(pPort->m_hPort, &dwErrors, &comstat);
-            if (comstat.cbInQue == 0)
+        if (next == NextWait::FirstByte && pPort->m_hPort) {
+            next = NextWait::PortEvent;
+            switch (pPort->StartFirstByteRead()) {
+            case ReadResult::Byte:
+                // The byte was there already: handed over, then served as a
+                // port event.
+                pPort->NotifyOwner(WM_PORT_RXCHAR, 1);
+                pPort->ServePortEvent(comstat);
                 continue;
+            case ReadResult::Pending:
+                bReadPending = true;
+                break;
+            case ReadResult::Nothing:
+                continue;
+            case ReadResult::Failed:
+                // As after a failed wait: the thread waits for the stop.
+                next = NextWait::StopOnly;
+                break;
+            }
+        } else if (next == NextWait::PortEvent) {
+            ::Sleep(1);
+            if (pPort->m_hPort)
+                bResult = comm.WaitCommEvent(pPort->m_hPort, &dwEvent, &pPort->m_ovPort);
+
+            if (!bResult) {
+                const DWORD dwError = ::GetLastError();
+                if (dwError == ERROR_IO_PENDING)
+                    bWaitPending = true;
+                else if (dwError != ERROR_BAD_COMMAND && dwError != ERROR_INVALID_PARAMETER)
+                    pPort->ReportPortError("WaitCommEvent()");
+            } else {
+                // The event has already happened; with nothing queued the
+                // next wait is for the first byte.
+                bResult = comm.ClearCommError(pPort->m_hPort, &dwErrors, &comstat);
+                if (comstat.cbInQue == 0) {
+                    next = NextWait::FirstByte;
+                    continue;
+                }
+            }
         }
 
         const DWORD dwWait = ::WaitForMultipleObjects(3, pPort->m_ahWait, FALSE, INFINITE);
@@ -281,15 +316,24 @@ UINT CSerialPort::PortThreadProc(LPVOID pParam)
         case WAIT_OBJECT_0: {
             pPort->m_bOpen = FALSE;
             if (pPort->m_hPort) {
-                if (bWaitPending) {
-                    PortLock lock(pPort->m_csPort);
-                    DWORD dwIgnored = 0;
-                    comm.CancelIo(pPort->m_hPort);
-                    comm.GetOverlappedResult(pPort->m_hPort, &pPort->m_ovPort, &dwIgnored, TRUE);
+                if (bWaitPending || bReadPending) {
+                    DWORD dwCount = 0;
+                    {
+                        PortLock lock(pPort->m_csPort);
+                        comm.CancelIo(pPort->m_hPort);
+                        if (!comm.GetOverlappedResult(pPort->m_hPort, &pPort->m_ovPort, &dwCount, TRUE))
+                            dwCount = 0;
+                    }
+                    // A first byte that came in before the cancel is handed
+                    // over like every other.
+                    if (bReadPending && dwCount == 1) {
+                        pPort->m_dwRxCount = 1;
+                        pPort->NotifyOwner(WM_PORT_RXCHAR, 1);
+                    }
                 }
                 // The stop may be seen before the port's event: bytes that
                 // came in before it are handed over all the same.
-                if (pPort->m_dwEventMask & EV_RXCHAR)
+                if (next != NextWait::StopOnly && (pPort->m_dwEventMask & EV_RXCHAR))
                     ReceiveBytes(pPort, comstat);
             }
             {
@@ -301,25 +345,28 @@ UINT CSerialPort::PortThreadProc(LPVOID pParam)
             pPort->m_bThreadActive = FALSE;
             AfxEndThread(kThreadExitCode);
         }
-        case WAIT_OBJECT_0 + 1: {
-            bWaitPending = false;   // its event is set: the wait has completed
-            // Every kind the mask holds is served, whatever WaitCommEvent reported.
-            DWORD dwMask = 0;
-            comm.GetCommMask(pPort->m_hPort, &dwMask);
-            if (dwMask & EV_RXCHAR)
-                ReceiveBytes(pPort, comstat);
-            if (dwMask & EV_CTS)
-                pPort->NotifyOwner(WM_PORT_CTS, 0);
-            if (dwMask & EV_BREAK)
-                pPort->NotifyOwner(WM_PORT_BREAK, 0);
-            if (dwMask & EV_ERR)
-                pPort->NotifyOwner(WM_PORT_ERR, 0);
-            if (dwMask & EV_RING)
-                pPort->NotifyOwner(WM_PORT_RING, 0);
-            if (dwMask & EV_RXFLAG)
-                pPort->NotifyOwner(WM_PORT_RXFLAG, 0);
+        case WAIT_OBJECT_0 + 1:
+            if (bReadPending) {
+                bReadPending = false;
+                const ReadResult result = pPort->FinishFirstByteRead();
+                if (result == ReadResult::Failed) {
+                    // Its event stays set after the failure: cleared, so that
+                    // the wait for the stop does not return for it.
+                    ::ResetEvent(pPort->m_ovPort.hEvent);
+                    next = NextWait::StopOnly;
+                    break;
+                }
+                // Nothing within the read timeout: back to waiting for the
+                // port's event.
+                if (result == ReadResult::Nothing)
+                    break;
+                pPort->NotifyOwner(WM_PORT_RXCHAR, 1);
+            } else {
+                bWaitPending = false;   // its event is set: the wait has completed
+            }
+            if (pPort->ServePortEvent(comstat) == 0)
+                next = NextWait::FirstByte;
             break;
-        }
         case WAIT_OBJECT_0 + 2:
             SendTxBuffer(pPort);
             break;
@@ -329,7 +376,60 @@ UINT CSerialPort::PortThreadProc(LPVOID pParam)
     }
 }
 
-void CSerialPort::ReceiveBytes(CSerialPort* pPort, COMSTAT& comstat)
+CSerialPort::ReadResult CSerialPort::StartFirstByteRead()
+{
+    PortLock lock(m_csPort);
+    m_dwRxCount = 0;
+    DWORD dwBytesRead = 0;
+    if (m_pComm->ReadFile(m_hPort, &m_byRx, 1, &dwBytesRead, &m_ovPort)) {
+        m_dwRxCount = dwBytesRead;
+        return dwBytesRead == 1 ? ReadResult::Byte : ReadResult::Nothing;
+    }
+    if (::GetLastError() == ERROR_IO_PENDING)
+        return ReadResult::Pending;
+    ReportPortError("ReadFile()");
+    return ReadResult::Failed;
+}
+
+CSerialPort::ReadResult CSerialPort::FinishFirstByteRead()
+{
+    PortLock lock(m_csPort);
+    DWORD dwBytesRead = 0;
+    if (!m_pComm->GetOverlappedResult(m_hPort, &m_ovPort, &dwBytesRead, FALSE)) {
+        // Wine ends a read at its timeout with ERROR_TIMEOUT, Windows with
+        // success and no byte: both mean that nothing came.
+        const DWORD dwError = ::GetLastError();
+        if (dwError == ERROR_TIMEOUT || dwError == ERROR_SEM_TIMEOUT)
+            return ReadResult::Nothing;
+        ReportPortError("GetOverlappedResults() in ReadFile()");
+        return ReadResult::Failed;
+    }
+    m_dwRxCount = dwBytesRead;
+    return dwBytesRead == 1 ? ReadResult::Byte : ReadResult::Nothing;
+}
+
+DWORD CSerialPort::ServePortEvent(COMSTAT& comstat)
+{
+    // Every kind the mask holds is served, whatever WaitCommEvent reported.
+    DWORD dwMask = 0;
+    m_pComm->GetCommMask(m_hPort, &dwMask);
+    DWORD dwHandedOver = 0;
+    if (dwMask & EV_RXCHAR)
+        dwHandedOver = ReceiveBytes(this, comstat);
+    if (dwMask & EV_CTS)
+        NotifyOwner(WM_PORT_CTS, 0);
+    if (dwMask & EV_BREAK)
+        NotifyOwner(WM_PORT_BREAK, 0);
+    if (dwMask & EV_ERR)
+        NotifyOwner(WM_PORT_ERR, 0);
+    if (dwMask & EV_RING)
+        NotifyOwner(WM_PORT_RING, 0);
+    if (dwMask & EV_RXFLAG)
+        NotifyOwner(WM_PORT_RXFLAG, 0);
+    return dwHandedOver;
+}
+
+DWORD CSerialPort::ReceiveBytes(CSerialPort* pPort, COMSTAT& comstat)
 {
     const CommApi& comm = *pPort->m_pComm;
     DWORD dwErrors = 0;
@@ -343,6 +443,7 @@ void CSerialPort::ReceiveBytes(CSerialPort* pPort, COMSTAT& comstat)
     // the time the request is seen, then ends even if the sender goes on, so
     // that a scanner streaming without a pause cannot hold the stop off.
     bool bLastBatch = false;
+    DWORD dwHandedOver = 0;
     for (;;) {
         {
             PortLock lock(pPort->m_csPort);
@@ -365,6 +466,7 @@ void CSerialPort::ReceiveBytes(CSerialPort* pPort, COMSTAT& comstat)
             }
             pPort->m_dwRxCount = dwBytesRead;
             pPort->NotifyOwner(WM_PORT_RXCHAR, dwBytesRead);
+            dwHandedOver += dwBytesRead;
             // A read that failed or timed out: the count is no longer to be
             // trusted, so the queue is counted again.
             if (dwBytesRead == 0)
@@ -375,6 +477,7 @@ void CSerialPort::ReceiveBytes(CSerialPort* pPort, COMSTAT& comstat)
         if (::WaitForSingleObject(pPort->m_hStopEvent, 0) == WAIT_OBJECT_0)
             bLastBatch = true;
     }
+    return dwHandedOver;
 }
 
 void CSerialPort::SendTxBuffer(CSerialPort* pPort)

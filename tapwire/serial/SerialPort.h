@@ -44,7 +44,17 @@ public:
 
 private:
     static UINT PortThreadProc(LPVOID pParam);
-    static void ReceiveBytes(CSerialPort* pPort, COMSTAT& comstat);
+    // Drains the input queue one byte per read and message; the bytes handed over.
+    static DWORD ReceiveBytes(CSerialPort* pPort, COMSTAT& comstat);
+    // Serves a port event: every kind the port's mask holds, the input drain
+    // first. The bytes handed over.
+    DWORD ServePortEvent(COMSTAT& comstat);
+    // The one-byte read that waits for the first byte of a scan (see
+    // PortThreadProc): started, and finished once its event is set. Byte:
+    // the byte is in m_byRx. A failure has been reported.
+    enum class ReadResult { Byte, Nothing, Pending, Failed };
+    ReadResult StartFirstByteRead();
+    ReadResult FinishFirstByteRead();
     static void SendTxBuffer(CSerialPort* pPort);
     // Asks the monitor thread to end and waits for it, delivering the messages
     // it sends to this thread's windows meanwhile.

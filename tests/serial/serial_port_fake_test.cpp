@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -261,7 +262,14 @@ protected:
             bytes.push_back(static_cast<char>(m_port.m_byRx));
         return 0;
     }
+    LRESULT OnRxFlag(WPARAM, LPARAM)
+    {
+        ++rxFlags;
+        return 0;
+    }
     DECLARE_MESSAGE_MAP()
+public:
+    int rxFlags = 0;
 
 private:
     CSerialPort& m_port;
@@ -269,6 +277,7 @@ private:
 
 BEGIN_MESSAGE_MAP(CByteWnd, CWnd)
     ON_MESSAGE(WM_PORT_RXCHAR, OnRxChar)
+    ON_MESSAGE(WM_PORT_RXFLAG, OnRxFlag)
 END_MESSAGE_MAP()
 
 } // namespace
@@ -322,4 +331,266 @@ TEST(SerialPortThread, BytesQueuedWhenTheStopIsSeenFirstAreDelivered)
     const auto cancel = std::find(QueuedComm::calls.begin(), QueuedComm::calls.end(), "CancelIo");
     const auto read = std::find(QueuedComm::calls.begin(), QueuedComm::calls.end(), "ReadFile");
     EXPECT_TRUE(cancel < read) << "a read on the OVERLAPPED of a wait under way";
+}
+
+// --- the monitor thread on a port whose event wait returns with nothing -----
+
+namespace {
+
+// A port as Wine's ptys are: every wait for an event completes soon with
+// nothing queued. A one-byte read stays pending until the test hands it a
+// byte, lets it time out or breaks the line.
+struct IdleComm {
+    static std::mutex lock;
+    static std::string queued;            // bytes a read or the drain takes at once
+    static OVERLAPPED* pendingRead;       // the read under way, if any
+    static BYTE* pendingBuffer;
+    static int pendingOutcome;            // what GetOverlappedResult reports for it
+    static std::atomic<int> waits;        // WaitCommEvent calls
+    static std::atomic<int> portCalls;    // every call of the port thread
+    static std::atomic<bool> readPending;
+    static std::atomic<bool> closed;
+    static std::atomic<int> warnings;
+    enum { kByte = 1, kTimeout, kBroken, kCancelled };
+
+    static void Reset()
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        queued.clear();
+        pendingRead = nullptr;
+        pendingOutcome = 0;
+        waits = 0;
+        portCalls = 0;
+        readPending = false;
+        closed = false;
+        warnings = 0;
+    }
+    static BOOL WINAPI WaitCommEvent(HANDLE, LPDWORD pEvent, LPOVERLAPPED pOverlapped)
+    {
+        ++portCalls;
+        ++waits;
+        *pEvent = 0;
+        ::SetEvent(pOverlapped->hEvent);   // "completed", with nothing
+        ::SetLastError(ERROR_IO_PENDING);
+        return FALSE;
+    }
+    static BOOL WINAPI ClearCommError(HANDLE, LPDWORD pErrors, LPCOMSTAT pStat)
+    {
+        ++portCalls;
+        std::lock_guard<std::mutex> guard(lock);
+        *pErrors = 0;
+        *pStat = {};
+        pStat->cbInQue = static_cast<DWORD>(queued.size());
+        return TRUE;
+    }
+    static BOOL WINAPI ReadFile(HANDLE, LPVOID pBuffer, DWORD, LPDWORD pRead, LPOVERLAPPED pOverlapped)
+    {
+        ++portCalls;
+        std::lock_guard<std::mutex> guard(lock);
+        *pRead = 0;
+        if (!queued.empty()) {
+            *static_cast<BYTE*>(pBuffer) = static_cast<BYTE>(queued.front());
+            queued.erase(0, 1);
+            *pRead = 1;
+            ::SetEvent(pOverlapped->hEvent);
+            return TRUE;
+        }
+        ::ResetEvent(pOverlapped->hEvent);
+        pendingRead = pOverlapped;
+        pendingBuffer = static_cast<BYTE*>(pBuffer);
+        pendingOutcome = 0;
+        readPending = true;
+        ::SetLastError(ERROR_IO_PENDING);
+        return FALSE;
+    }
+    static BOOL WINAPI GetOverlappedResult(HANDLE, LPOVERLAPPED, LPDWORD pCount, BOOL)
+    {
+        ++portCalls;
+        std::lock_guard<std::mutex> guard(lock);
+        *pCount = 0;
+        const int outcome = pendingOutcome;
+        if (pendingRead) {
+            pendingRead = nullptr;
+            readPending = false;
+        }
+        switch (outcome) {
+        case kByte: *pCount = 1; return TRUE;
+        case kTimeout: ::SetLastError(ERROR_TIMEOUT); return FALSE;
+        case kBroken: ::SetLastError(ERROR_GEN_FAILURE); return FALSE;
+        case kCancelled: ::SetLastError(ERROR_OPERATION_ABORTED); return FALSE;
+        default: return TRUE;   // a wait for an event: no bytes
+        }
+    }
+    static BOOL WINAPI CancelIo(HANDLE)
+    {
+        ++portCalls;
+        std::lock_guard<std::mutex> guard(lock);
+        if (pendingRead && pendingOutcome == 0) {
+            pendingOutcome = kCancelled;
+            ::SetEvent(pendingRead->hEvent);
+        }
+        return TRUE;
+    }
+    static BOOL WINAPI GetCommMask(HANDLE, LPDWORD pMask)
+    {
+        ++portCalls;
+        *pMask = EV_RXCHAR | EV_RXFLAG;
+        return TRUE;
+    }
+    static BOOL WINAPI CloseHandle(HANDLE)
+    {
+        closed = true;
+        return TRUE;
+    }
+    static int WINAPI MessageBoxA(HWND, LPCSTR, LPCSTR, UINT)
+    {
+        ++warnings;
+        return IDOK;
+    }
+    // Completes the read under way: a byte (then `then` is queued behind it),
+    // its timeout or a broken line.
+    static void Complete(int outcome, char byte = 0, const std::string& then = "")
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        ASSERT_NE(pendingRead, nullptr);
+        if (outcome == kByte)
+            *pendingBuffer = static_cast<BYTE>(byte);
+        queued += then;
+        pendingOutcome = outcome;
+        ::SetEvent(pendingRead->hEvent);
+    }
+};
+std::mutex IdleComm::lock;
+std::string IdleComm::queued;
+OVERLAPPED* IdleComm::pendingRead;
+BYTE* IdleComm::pendingBuffer;
+int IdleComm::pendingOutcome;
+std::atomic<int> IdleComm::waits;
+std::atomic<int> IdleComm::portCalls;
+std::atomic<bool> IdleComm::readPending;
+std::atomic<bool> IdleComm::closed;
+std::atomic<int> IdleComm::warnings;
+
+// Delivers the messages the port thread sends until `done` holds; false
+// after 5 s.
+template <typename Done>
+bool PumpUntil(Done done)
+{
+    const DWORD start = ::GetTickCount();
+    while (!done()) {
+        if (::GetTickCount() - start > 5000)
+            return false;
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            ::DispatchMessageW(&msg);
+        ::Sleep(1);
+    }
+    return true;
+}
+
+class IdlePortTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        IdleComm::Reset();
+        m_comm = RealCommApi();
+        m_comm.CreateFileW = [](LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) -> HANDLE {
+            return reinterpret_cast<HANDLE>(0x4242);
+        };
+        m_comm.SetCommTimeouts = [](HANDLE, LPCOMMTIMEOUTS) -> BOOL { return TRUE; };
+        m_comm.SetCommMask = [](HANDLE, DWORD) -> BOOL { return TRUE; };
+        m_comm.GetCommState = [](HANDLE, LPDCB) -> BOOL { return TRUE; };
+        m_comm.BuildCommDCBW = [](LPCWSTR, LPDCB) -> BOOL { return TRUE; };
+        m_comm.SetCommState = [](HANDLE, LPDCB) -> BOOL { return TRUE; };
+        m_comm.PurgeComm = [](HANDLE, DWORD) -> BOOL { return TRUE; };
+        m_comm.WaitCommEvent = IdleComm::WaitCommEvent;
+        m_comm.ClearCommError = IdleComm::ClearCommError;
+        m_comm.ReadFile = IdleComm::ReadFile;
+        m_comm.GetOverlappedResult = IdleComm::GetOverlappedResult;
+        m_comm.CancelIo = IdleComm::CancelIo;
+        m_comm.GetCommMask = IdleComm::GetCommMask;
+        m_comm.CloseHandle = IdleComm::CloseHandle;
+        m_comm.MessageBoxA = IdleComm::MessageBoxA;
+        m_port.SetCommApi(&m_comm);
+        ASSERT_TRUE(m_port.OpenPort(&m_owner, 5, 9600, L'N', 8, 1, EV_RXCHAR | EV_RXFLAG, 512));
+        ASSERT_TRUE(m_port.StartPortThread());
+    }
+    void TearDown() override
+    {
+        m_port.SwitchPort(FALSE);
+        EXPECT_TRUE(PumpUntil([] { return IdleComm::closed.load(); })) << "the thread did not end";
+    }
+    // Waits until the thread has a first-byte read under way, and checks
+    // that it then rests: no port call at all while nothing happens.
+    void ExpectRestingInARead()
+    {
+        ASSERT_TRUE(PumpUntil([] { return IdleComm::readPending.load(); }))
+            << "no read waits for the first byte (" << IdleComm::waits << " waits for an event)";
+        const int calls = IdleComm::portCalls;
+        const DWORD start = ::GetTickCount();
+        PumpUntil([&] { return ::GetTickCount() - start > 100; });
+        EXPECT_EQ(IdleComm::portCalls, calls) << "the thread went on calling the port while nothing came";
+    }
+
+    CommApi m_comm{};
+    CSerialPort m_port;
+    CByteWnd m_owner{m_port};
+};
+
+} // namespace
+
+// The first byte comes through the read; the bytes behind it through the
+// drain, in order, each once; then the thread rests in a read again.
+TEST_F(IdlePortTest, TheFirstByteOfAScanComesThroughTheReadAndTheRestInOrder)
+{
+    ExpectRestingInARead();
+    EXPECT_LE(IdleComm::waits, 2) << "waits for an event that return with nothing are repeated";
+
+    IdleComm::Complete(IdleComm::kByte, 'A', "BC\r");
+    ASSERT_TRUE(PumpUntil([&] { return m_owner.bytes.size() >= 4; }));
+    EXPECT_EQ(m_owner.bytes, "ABC\r");
+    EXPECT_GE(m_owner.rxFlags, 1);
+    ExpectRestingInARead();
+    EXPECT_EQ(m_owner.bytes, "ABC\r");
+}
+
+// A read that ends at its timeout hands nothing over and is made again.
+TEST_F(IdlePortTest, AReadThatTimesOutHandsNothingOverAndTheThreadWaitsAgain)
+{
+    ExpectRestingInARead();
+    IdleComm::Complete(IdleComm::kTimeout);
+    ASSERT_TRUE(PumpUntil([] { return !IdleComm::readPending.load(); }));
+    ExpectRestingInARead();
+    EXPECT_EQ(m_owner.bytes, "");
+    EXPECT_EQ(IdleComm::warnings, 0);
+}
+
+// A byte that the read got just before the stop is handed over once, with
+// the bytes queued behind it, before the port closes.
+TEST_F(IdlePortTest, AStopDuringTheReadStillHandsOverWhatCame)
+{
+    ExpectRestingInARead();
+    {
+        std::lock_guard<std::mutex> guard(IdleComm::lock);
+        *IdleComm::pendingBuffer = 'X';
+        IdleComm::pendingOutcome = IdleComm::kByte;   // came in, event not seen yet
+        IdleComm::queued = "YZ";
+    }
+    m_port.SwitchPort(FALSE);
+    ASSERT_TRUE(PumpUntil([] { return IdleComm::closed.load(); }));
+    EXPECT_EQ(m_owner.bytes, "XYZ");
+}
+
+// A line that breaks under the read (the scanner's cable pulled): one
+// warning, then the thread only waits for the stop, which ends it.
+TEST_F(IdlePortTest, ALineThatBreaksUnderTheReadIsReportedOnceAndTheStopEndsTheThread)
+{
+    ExpectRestingInARead();
+    IdleComm::Complete(IdleComm::kBroken);
+    ASSERT_TRUE(PumpUntil([] { return IdleComm::warnings.load() == 1; }));
+    const int calls = IdleComm::portCalls;
+    const DWORD start = ::GetTickCount();
+    PumpUntil([&] { return ::GetTickCount() - start > 100; });
+    EXPECT_EQ(IdleComm::portCalls, calls) << "the thread went on calling a broken port";
+    EXPECT_EQ(IdleComm::warnings, 1);
 }

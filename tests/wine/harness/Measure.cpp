@@ -57,6 +57,95 @@ size_t HandleCountOf(DWORD processId)
     return count;
 }
 
+namespace {
+
+// The whole of a small file of /proc ("" when it cannot be read).
+std::string ReadProcFile(const std::wstring& path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return {};
+    std::string text;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
+        text.append(buffer, read);
+    CloseHandle(file);
+    return text;
+}
+
+// utime + stime of /proc/<pid>/stat, in seconds (the kernel's clock ticks
+// are 100 a second on Linux for user space).
+double CpuSecondsOfStat(const std::string& stat)
+{
+    const size_t close = stat.rfind(')');
+    if (close == std::string::npos)
+        return 0;
+    // Fields after the command name: state is the 3rd field, utime the 14th.
+    std::vector<std::string> fields;
+    size_t pos = close + 2;
+    while (pos < stat.size() && fields.size() < 13) {
+        const size_t end = stat.find(' ', pos);
+        fields.push_back(stat.substr(pos, end - pos));
+        if (end == std::string::npos)
+            break;
+        pos = end + 1;
+    }
+    if (fields.size() < 13)
+        return 0;
+    constexpr double kTicksPerSecond = 100.0;
+    return (std::stod(fields[11]) + std::stod(fields[12])) / kTicksPerSecond;
+}
+
+template <typename Match>
+std::vector<std::wstring> LinuxProcessFolders(Match matches)
+{
+    std::vector<std::wstring> folders;
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW(L"Z:\\proc\\*", &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return folders;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name.empty() || name.find_first_not_of(L"0123456789") != std::wstring::npos)
+            continue;
+        const std::wstring folder = L"Z:\\proc\\" + name + L"\\";
+        if (matches(folder))
+            folders.push_back(folder);
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+    return folders;
+}
+
+}  // namespace
+
+LinuxProcesses LinuxProcesses::WithCommandLine(const std::string& needle)
+{
+    LinuxProcesses processes;
+    processes.m_folders = LinuxProcessFolders([&](const std::wstring& folder) {
+        return ReadProcFile(folder + L"cmdline").find(needle) != std::string::npos;
+    });
+    return processes;
+}
+
+LinuxProcesses LinuxProcesses::Named(const std::string& prefix)
+{
+    LinuxProcesses processes;
+    processes.m_folders = LinuxProcessFolders([&](const std::wstring& folder) {
+        return ReadProcFile(folder + L"comm").compare(0, prefix.size(), prefix) == 0;
+    });
+    return processes;
+}
+
+double LinuxProcesses::CpuSeconds() const
+{
+    double seconds = 0;
+    for (const std::wstring& folder : m_folders)
+        seconds += CpuSecondsOfStat(ReadProcFile(folder + L"stat"));
+    return seconds;
+}
+
 size_t PrivateBytesOf(HANDLE hProcess)
 {
     PROCESS_MEMORY_COUNTERS_EX counters{};

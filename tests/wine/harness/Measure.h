@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace wineharness {
 
@@ -19,6 +20,23 @@ size_t HandleCountOf(DWORD processId);
 
 // The process's committed private memory in bytes; 0 when it cannot be read.
 size_t PrivateBytesOf(HANDLE hProcess);
+
+// Linux processes of this machine, seen through /proc on the Z: drive, and
+// the CPU time (user and system, in seconds) they have used so far: the Wine
+// processes whose command line contains `needle` (for example
+// "Tapwire.exe"), or the processes whose name begins with `prefix` (for
+// example "wineserver", which runs as wineserver64 here). The set is fixed
+// when it is made; a process of it that has ended counts no more.
+class LinuxProcesses {
+public:
+    static LinuxProcesses WithCommandLine(const std::string& needle);
+    static LinuxProcesses Named(const std::string& prefix);
+    size_t Count() const { return m_folders.size(); }
+    double CpuSeconds() const;
+
+private:
+    std::vector<std::wstring> m_folders;
+};
 
 // Characters missing from what arrived (`lost`), and characters that arrived
 // but not at that place (`extra`: doubled or reordered); both 0 when the

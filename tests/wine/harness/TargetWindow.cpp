@@ -42,9 +42,22 @@ TargetWindow::~TargetWindow()
 
 void TargetWindow::Activate()
 {
-    SetForegroundWindow(m_window.Handle());
-    if (!WaitUntil([&] { return IsForeground(); }, kStartTimeoutMs))
-        throw HarnessError("the target window does not get the foreground");
+    // On our Xvfb there is no window manager, and a program that has just
+    // shown its window (Tapwire at its start) takes the foreground only when
+    // it handles the X server's focus event for that window, which can come
+    // after this window was brought forward: what is typed then goes to that
+    // program. So the window must stay in front for a while, and is brought
+    // forward again when it loses the foreground meanwhile.
+    constexpr DWORD kSettleMs = 300;
+    constexpr int kAttempts = 10;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        SetForegroundWindow(m_window.Handle());
+        if (!WaitUntil([&] { return IsForeground(); }, kStartTimeoutMs))
+            throw HarnessError("the target window does not get the foreground");
+        if (!WaitUntil([&] { return !IsForeground(); }, kSettleMs))
+            return;
+    }
+    throw HarnessError("the target window does not keep the foreground");
 }
 
 std::vector<TargetEvent> TargetWindow::Events() const

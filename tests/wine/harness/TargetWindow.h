@@ -25,7 +25,8 @@ public:
     const Window& GetWindow() const { return m_window; }
     const Process& GetProcess() const { return m_process; }
     bool IsForeground() const { return GetForegroundWindow() == m_window.Handle(); }
-    // Brings the window back to the foreground; throws when it does not come.
+    // Brings the window back to the foreground and returns once it has stayed
+    // there for a moment; throws when it does not come or does not stay.
     void Activate();
 
     // Everything received so far, in order.
