@@ -3,6 +3,7 @@
 
 #include "DecoderState.h"
 #include "LanguageTexts.h"
+#include "Messages.h"
 #include "NumberText.h"
 #include "PortList.h"
 #include "SettingsFile.h"
@@ -27,6 +28,8 @@ void CTapwireDlg::ShowPortStateTexts()
 
 void CTapwireDlg::OnStartStop()
 {
+    if (PutOffWhileThePortWaits(WM_COMMAND, IDC_START_STOP, 0))
+        return;
     if (!m_bPortOpen) {
         if (m_nPortCount == 0)
             return;
@@ -89,4 +92,41 @@ void CTapwireDlg::OnPortListSelChange()
     if (m_nPortIndex >= 0 && m_nPortIndex < kMaxPortNames)
         m_strPortName = g_strPortNames[m_nPortIndex];
     m_cbPort.SetCurSel(m_nPortIndex);
+}
+
+bool CTapwireDlg::PutOffWhileThePortWaits(UINT nMessage, WPARAM wParam, LPARAM lParam, const CString& strDevice)
+{
+    if (!m_SerialPort.IsWaitingForThread())
+        return false;
+    m_putOff.push_back({ nMessage, wParam, lParam, strDevice });
+    // One timer for all of them: it looks again until the wait is over.
+    SetTimer(kPutOffTimer, kPutOffRetryMs);
+    return true;
+}
+
+void CTapwireDlg::HandlePutOffNotifications()
+{
+    // A timer tick can come in a modal loop that runs inside the wait.
+    if (m_SerialPort.IsWaitingForThread())
+        return;
+    KillTimer(kPutOffTimer);
+    // Each one may wait for the port again and put off what comes meanwhile:
+    // that is handled after it, in the same loop.
+    while (!m_putOff.empty() && !m_SerialPort.IsWaitingForThread()) {
+        const PutOffNotification notification = m_putOff.front();
+        m_putOff.pop_front();
+        switch (notification.nMessage) {
+        case WM_COMMAND:
+            OnStartStop();
+            break;
+        case WM_DEVICECHANGE:
+            OnScannerChange(notification.wParam, notification.strDevice);
+            break;
+        case WM_TRAYNOTIFY:
+            OnTrayNotify(notification.wParam, notification.lParam);
+            break;
+        default:
+            break;
+        }
+    }
 }

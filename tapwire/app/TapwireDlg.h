@@ -9,6 +9,8 @@
 #include "TTComboBox.h"
 #include "resource.h"
 
+#include <deque>
+
 class CTapwireDlg : public CDialog {
 public:
     explicit CTapwireDlg(CWnd* pParent = nullptr);
@@ -36,6 +38,8 @@ protected:
     // Scanner arrival and removal (serial/DeviceChange.cpp)
     BOOL FindScannerPort();
     LRESULT OnDeviceChange(WPARAM wParam, LPARAM lParam);
+    // An arrival or removal of the device interface strName (upper case).
+    void OnScannerChange(WPARAM nEvent, const CString& strName);
 
     // The port list (serial/PortListDlg.cpp)
     void RefreshPortList();
@@ -44,6 +48,15 @@ protected:
 
     // Start and stop (app/StartStop.cpp)
     void OnStartStop();
+    // A Start/Stop click, a scanner's arrival or removal, or a tray click that
+    // comes while the port waits for its monitor thread (a message sent by
+    // another program or the system is delivered during that wait) would
+    // start or stop the port inside the wait: it is put off and handled, in
+    // order, once the wait is over. True when it was put off.
+    bool PutOffWhileThePortWaits(UINT nMessage, WPARAM wParam, LPARAM lParam, const CString& strDevice = CString());
+    void HandlePutOffNotifications();
+    static constexpr UINT_PTR kPutOffTimer = 2;
+    static constexpr UINT kPutOffRetryMs = 10;
     int OpenSelectedPort();
     void OnPortListCloseUp();
     void OnPortListSelChange();
@@ -136,6 +149,14 @@ private:
     CButton m_btnChinese;
     HICON m_hIcon = nullptr;
     tapwire::KeyEvents m_keyEvents;   // reused for each received byte
+    // Notifications put off while the port waits for its thread, oldest first.
+    struct PutOffNotification {
+        UINT nMessage;
+        WPARAM wParam;
+        LPARAM lParam;
+        CString strDevice;         // the device interface of a WM_DEVICECHANGE
+    };
+    std::deque<PutOffNotification> m_putOff;
 };
 
 // Interface language: 0 until the settings are loaded, then 1 English,

@@ -1,6 +1,8 @@
 // The tray icon, hiding the window, and the painting of the status lamp.
 #include "TapwireDlg.h"
 
+#include "Messages.h"
+
 namespace {
 
 constexpr UINT kTrayCloseCommand = IDCANCEL;   // the dialog's cancel command: closes the program
@@ -49,8 +51,12 @@ void CTapwireDlg::OnSysCommand(UINT nID, LPARAM lParam)
     }
 }
 
-LRESULT CTapwireDlg::OnTrayNotify(WPARAM, LPARAM lParam)
+LRESULT CTapwireDlg::OnTrayNotify(WPARAM wParam, LPARAM lParam)
 {
+    // The notification area sends its clicks: one may come while the port
+    // waits for its thread, and its menu would run a message loop there.
+    if (PutOffWhileThePortWaits(WM_TRAYNOTIFY, wParam, lParam))
+        return 0;
     switch (lParam) {
     case WM_LBUTTONDOWN:
         ::Shell_NotifyIconW(NIM_DELETE, &m_nid);
@@ -77,6 +83,8 @@ LRESULT CTapwireDlg::OnTrayNotify(WPARAM, LPARAM lParam)
 
 void CTapwireDlg::OnTimer(UINT_PTR nIDEvent)
 {
+    if (nIDEvent == kPutOffTimer)
+        HandlePutOffNotifications();
     if (nIDEvent == kHideToTrayTimer) {
         ::Shell_NotifyIconW(NIM_ADD, &m_nid);
         ShowWindow(SW_HIDE);

@@ -50,15 +50,20 @@ LRESULT CTapwireDlg::OnDeviceChange(WPARAM wParam, LPARAM lParam)
     const size_t nMaxUnits = cbName / sizeof(wchar_t);
     CString strName(pInterface->dbcc_name, static_cast<int>(wcsnlen(pInterface->dbcc_name, nMaxUnits)));
     strName.MakeUpper();
-    const tapwire::ScannerPatterns patterns = ScannerPatterns();
-    if (!tapwire::MatchesScanner(ToU16(strName), patterns))
+    if (!tapwire::MatchesScanner(ToU16(strName), ScannerPatterns()))
         return TRUE;
+    if (!PutOffWhileThePortWaits(WM_DEVICECHANGE, wParam, 0, strName))
+        OnScannerChange(wParam, strName);
+    return TRUE;
+}
 
-    if (wParam == DBT_DEVICEARRIVAL) {
+void CTapwireDlg::OnScannerChange(WPARAM nEvent, const CString& strName)
+{
+    if (nEvent == DBT_DEVICEARRIVAL) {
         // Only the first scanner to arrive is opened; its port may come later
         // than its USB device, and then nothing happens.
         if (!m_strScannerDevice.IsEmpty() || !FindScannerPort())
-            return TRUE;
+            return;
         if (m_bPortOpen)
             OnStartStop();   // stop
         RefreshPortList();
@@ -67,7 +72,7 @@ LRESULT CTapwireDlg::OnDeviceChange(WPARAM wParam, LPARAM lParam)
             m_strPortName = g_strPortNames[m_nScannerIndex];
         OnStartStop();       // start, on the scanner's port
         m_strScannerDevice = strName;
-        return TRUE;
+        return;
     }
 
     if (!m_strScannerDevice.IsEmpty() && m_strScannerDevice == strName) {
@@ -83,5 +88,4 @@ LRESULT CTapwireDlg::OnDeviceChange(WPARAM wParam, LPARAM lParam)
         if (m_bPortOpen)
             OnStartStop();
     }
-    return TRUE;
 }

@@ -100,6 +100,11 @@ void CSerialPort::StopPortThread()
     // the wait goes on delivering sent messages until the thread has ended.
     // It may also be showing a port warning, which waits for a user who has
     // just asked to stop (or to close the program): such a warning is closed.
+    // A message handled during the wait that opened the port again would run
+    // this wait inside itself, delete the thread object whose handle the
+    // outer wait holds, and leave the outer wait on a closed handle for ever.
+    // The owner puts such messages off while IsWaitingForThread() says so.
+    m_bWaitingForThread = true;
     HANDLE hThread = m_pPortThread->m_hThread;
     const DWORD dwThreadId = m_pPortThread->m_nThreadID;
     for (;;) {
@@ -116,6 +121,7 @@ void CSerialPort::StopPortThread()
             ::Sleep(1);
         }
     }
+    m_bWaitingForThread = false;
     delete m_pPortThread;
     m_pPortThread = nullptr;
 }

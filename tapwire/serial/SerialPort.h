@@ -29,6 +29,12 @@ public:
     BOOL SwitchPort(BOOL bOn);
     // TRUE from a successful OpenPort until the monitor thread has closed the port.
     BOOL IsOpen() const { return m_bOpen; }
+    // True while OpenPort or the destructor waits for the monitor thread to
+    // end. The wait delivers the messages sent to the owner's thread, those of
+    // other programs and of the system included: an owner that would start or
+    // stop the port from such a message must put it off until the wait is
+    // over, or the wait would run again inside itself.
+    bool IsWaitingForThread() const { return m_bWaitingForThread; }
     // Shows the warning for the failing port call of that name.
     void ReportPortError(const char* pszCall);
 
@@ -66,6 +72,7 @@ private:
     std::atomic<BOOL> m_bThreadActive{FALSE};
 
     std::string m_strLastError;            // the last warning shown (whichever thread showed it)
+    bool m_bWaitingForThread = false;      // owner's thread only: StopPortThread is waiting
     const wchar_t* m_strDefault = L"9600,N,8,1";
     int m_nDefPort = 1;
     DWORD m_nDefBaud = 9600;

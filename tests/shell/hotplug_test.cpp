@@ -8,7 +8,12 @@
 #include "ShellTestSupport.h"
 #include "TargetWindow.h"
 
+#include <dbt.h>
+
+#include <algorithm>
+#include <atomic>
 #include <memory>
+#include <thread>
 
 using namespace shelltest;
 
@@ -245,5 +250,189 @@ TEST_F(HotPlugTest, AnArrivalDuringABurstTypesEveryByteOfTheBurstInOrder)
     EXPECT_EQ(m_target->WaitForText(m_expected.size(), kTypingTimeoutMs), m_expected);
     ExpectStartedOn(scanner.Info());
     ExpectTyped(m_plan.first, "after");
+    EXPECT_TRUE(ClosesCleanly(m_app));
+}
+
+namespace {
+
+// Writes into the scanner side of a pair without a pause, as a scanner in a
+// continuous mode does, until the object goes: the port's queue stays full,
+// so that a stop has always a batch of bytes to hand over first.
+class Streamer {
+public:
+    explicit Streamer(int scannerPort)
+        : m_thread([this, scannerPort] {
+              const std::wstring path = L"\\\\.\\COM" + std::to_wstring(scannerPort);
+              HANDLE hPort = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                                         nullptr);
+              if (hPort == INVALID_HANDLE_VALUE)
+                  return;
+              // Short writes: once nobody drains the pair, a write gives up
+              // soon and the stream can end when asked.
+              COMMTIMEOUTS timeouts{};
+              timeouts.WriteTotalTimeoutConstant = 100;
+              SetCommTimeouts(hPort, &timeouts);
+              const std::string chunk(64, '~');
+              while (m_bRunning) {
+                  DWORD written = 0;
+                  WriteFile(hPort, chunk.data(), static_cast<DWORD>(chunk.size()), &written, nullptr);
+              }
+              CloseHandle(hPort);
+          })
+    {
+    }
+    ~Streamer()
+    {
+        m_bRunning = false;
+        m_thread.join();
+    }
+
+private:
+    std::atomic<bool> m_bRunning{true};
+    std::thread m_thread;
+};
+
+// Sends the arrival or removal from a thread of its own, as another program
+// or the system does. Done(): the handler has come back (or the send has
+// given up); Returned(): whether the handler came back within 20 s.
+class SentNotification {
+public:
+    SentNotification(const Window& dialog, UINT event, const std::wstring& name)
+        : m_thread([=] {
+              m_bReturned = event == DBT_DEVICEARRIVAL ? SendDeviceArrival(dialog, name, 20000)
+                                                       : SendDeviceRemoval(dialog, name, 20000);
+              m_bDone = true;
+          })
+    {
+    }
+    ~SentNotification()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    bool Done() const { return m_bDone; }
+    bool Returned()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+        return m_bReturned;
+    }
+
+private:
+    std::atomic<bool> m_bReturned{false};
+    std::atomic<bool> m_bDone{false};
+    std::thread m_thread;
+};
+
+
+// Waits until nothing more is typed for a moment (a stream's tail).
+void WaitForTypingToSettle(const TargetWindow& target)
+{
+    WaitUntil(
+        [&] {
+            const size_t before = target.Text().size();
+            Sleep(kSettleMs);
+            return target.Text().size() == before;
+        },
+        20000);
+}
+
+// Empties a pair whose app side nobody holds of what a stream left in it
+// (the pty pair and socat between them hold kilobytes).
+void DrainPair(const ComPair& pair)
+{
+    HANDLE hPort = wineharness::OpenAppSide(pair.appPort);
+    for (int quiet = 0; quiet < 3;) {
+        PurgeComm(hPort, PURGE_RXCLEAR);
+        Sleep(100);
+        DWORD errors = 0;
+        COMSTAT comstat{};
+        ClearCommError(hPort, &errors, &comstat);
+        quiet = comstat.cbInQue == 0 ? quiet + 1 : 0;
+    }
+    CloseHandle(hPort);
+}
+
+// How long after its notification a Start is surely waiting for the thread
+// of the stopped port: the stop's pause, then the wait, which lasts while
+// the old thread hands over the full queue of a streaming port (seconds).
+constexpr DWORD kIntoTheWaitMs = 300;
+
+}  // namespace
+
+// A scanner arrives while the port started by hand streams; its Start waits
+// for the old port thread, which hands over what was queued before it ends.
+// A second scanner arrives during that wait, from another thread: it is
+// handled once the first arrival is done, and so changes nothing (only the
+// first scanner to arrive is opened). Then the first scanner goes away while
+// Stop and Start wait for its streaming port: the removal, handled after the
+// Start, stops the port. Nothing hangs, the window shows what the program
+// does, and one monitor thread runs while the port is started.
+TEST_F(HotPlugTest, NotificationsThatComeWhileAStartWaitsForThePortThreadAreHandledAfterIt)
+{
+    ASSERT_NO_FATAL_FAILURE(StartOnHandPort());
+    const size_t threadsStarted = ThreadCountOf(m_app.GetProcess().Id());
+    FakePortsDevice first(ScannerDevice(kVidPid1, m_plan.first.appPort, L"5&AAAA&0&1"));
+    std::unique_ptr<FakePortsDevice> second;
+    {
+        Streamer stream(m_plan.hand.scannerPort);
+        m_target->WaitForText(m_expected.size() + 256, kTypingTimeoutMs);
+        SentNotification a(m_dialog, DBT_DEVICEARRIVAL, InterfaceName(kVidPid1, L"5&AAAA&0&1"));
+        Sleep(kIntoTheWaitMs);
+        // Listed after the first, so that a list rebuilt now would preselect it.
+        second = std::make_unique<FakePortsDevice>(ScannerDevice(kVidPid2, m_plan.second.appPort, L"5&BBBB&0&2"));
+        SentNotification b(m_dialog, DBT_DEVICEARRIVAL, InterfaceName(kVidPid2, L"5&BBBB&0&2"));
+        ASSERT_TRUE(b.Returned()) << "the second arrival's handler hangs";
+        ASSERT_FALSE(a.Done()) << "the first arrival was over before the second came: the wait was not met";
+        ASSERT_TRUE(a.Returned()) << "the first arrival's handler hangs";
+    }
+    WaitForTypingToSettle(*m_target);
+    m_expected = m_target->Text();
+    DrainPair(m_plan.hand);
+
+    // The port started by hand no longer types (its stream stopped arriving).
+    ExpectStartedOn(first.Info());
+    Sleep(kPortThreadStartMs);
+    ExpectTyped(m_plan.first, "scan");
+    wineharness::ScannerPort(m_plan.second.scannerPort).Write("yy");
+    Sleep(kSettleMs);
+    EXPECT_EQ(m_target->Text(), m_expected) << "the second scanner's port types";
+    EXPECT_EQ(ThreadCountOf(m_app.GetProcess().Id()), threadsStarted) << "not exactly one monitor thread";
+
+    {
+        Streamer stream(m_plan.first.scannerPort);
+        m_target->WaitForText(m_expected.size() + 256, kTypingTimeoutMs);
+        first.Remove();
+        const HWND button = m_dialog.Child(kStartStopButton).Handle();
+        m_dialog.PostCommand(kStartStopButton, BN_CLICKED, button);   // Stop
+        m_dialog.PostCommand(kStartStopButton, BN_CLICKED, button);   // Start, which waits
+        Sleep(kIntoTheWaitMs);
+        SentNotification removal(m_dialog, DBT_DEVICEREMOVECOMPLETE, InterfaceName(kVidPid1, L"5&AAAA&0&1"));
+        ASSERT_TRUE(removal.Returned()) << "the removal's handler hangs";
+        ASSERT_TRUE(ShowsStopped(m_dialog)) << "the Start was over before the removal came: the wait was not met";
+    }
+    WaitForTypingToSettle(*m_target);
+    // The Start ends its wait and starts the port; the removal then stops it.
+    EXPECT_TRUE(WaitUntil([&] { return ThreadCountOf(m_app.GetProcess().Id()) == threadsStarted - 1; }, 5000))
+        << "a monitor thread outlived its stop";
+    EXPECT_TRUE(ShowsStopped(m_dialog));
+    // The list was rebuilt without the scanner; Start opens what it preselects.
+    const std::wstring selected = m_dialog.Child(kPortList).ComboSelectedText();
+    const std::vector<std::wstring> items = m_dialog.Child(kPortList).ComboItems();
+    EXPECT_EQ(std::count(items.begin(), items.end(), first.Info().friendlyName), 0) << Narrow(PortListText(m_dialog));
+    ASSERT_TRUE(selected == m_hand.Info().friendlyName || selected == second->Info().friendlyName) << Narrow(selected);
+    ASSERT_TRUE(StartByHand(m_dialog));
+    // The desktop window has been seen to take the foreground during all
+    // this (without a window manager): the target is brought back first.
+    m_target->Activate();
+    m_expected = m_target->Text();
+    Sleep(kPortThreadStartMs);
+    // What the earlier streams left in the pair may come first.
+    const ComPair& chosen = selected == m_hand.Info().friendlyName ? m_plan.hand : m_plan.second;
+    wineharness::ScannerPort(chosen.scannerPort).Write("again");
+    EXPECT_TRUE(WaitUntil([&] { return m_target->Text().find(L"again", m_expected.size()) != std::wstring::npos; },
+                          kTypingTimeoutMs))
+        << "the port started, " << Narrow(selected) << ", does not type";
+    EXPECT_EQ(ThreadCountOf(m_app.GetProcess().Id()), threadsStarted) << "not exactly one monitor thread";
     EXPECT_TRUE(ClosesCleanly(m_app));
 }

@@ -122,3 +122,21 @@ size_t TerminateProcessesByName(const std::wstring& exeName, DWORD timeoutMs)
 }
 
 }  // namespace wineharness
+
+namespace wineharness {
+
+size_t ThreadCountOf(DWORD processId)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        ThrowLastError("CreateToolhelp32Snapshot failed");
+    size_t count = 0;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        count += entry.th32OwnerProcessID == processId;
+    CloseHandle(snapshot);
+    return count;
+}
+
+}  // namespace wineharness

@@ -50,6 +50,8 @@ bool IsCrashExitCode(DWORD exitCode);
 // Ids of the running processes whose executable has this file name
 // (case-insensitive, e.g. L"Tapwire.exe").
 std::vector<DWORD> FindProcessesByName(const std::wstring& exeName);
+// How many threads the process has now (0 when it has ended).
+size_t ThreadCountOf(DWORD processId);
 // Terminates all of them and waits for their end; returns how many there were.
 size_t TerminateProcessesByName(const std::wstring& exeName, DWORD timeoutMs = 5000);
 
