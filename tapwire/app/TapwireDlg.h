@@ -3,7 +3,6 @@
 #pragma once
 
 #include "Afx.h"
-#include "KeyEvents.h"
 #include "PortList.h"
 #include "SerialPort.h"
 #include "TTComboBox.h"
@@ -135,7 +134,6 @@ private:
     CButton m_btnEnglish;
     CButton m_btnChinese;
     HICON m_hIcon = nullptr;
-    tapwire::KeyEvents m_keyEvents;   // reused for each received byte
 };
 
 // Interface language: 0 until the settings are loaded, then 1 English,
