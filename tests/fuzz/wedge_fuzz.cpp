@@ -172,7 +172,8 @@ Typed Reference(int encoding, const std::uint8_t* data, std::size_t size)
         }
         break;
     case 4:   // GBK and Shift-JIS: a lead byte and any next byte form a pair,
-    case 5:   // typed as every nonzero unit the code page makes of it
+    case 5:   // typed as every nonzero unit the code page makes of it, but for
+              // a control byte after the lead, which is consumed into the pair
         while (i < size) {
             const std::uint8_t b = data[i];
             const bool lead = encoding == 4 ? b >= 0x80
@@ -188,7 +189,7 @@ Typed Reference(int encoding, const std::uint8_t* data, std::size_t size)
             std::u16string units;
             if (ConvertCodePage(encoding == 4 ? 936 : 932, data + i, 2, units)) {
                 for (char16_t unit : units) {
-                    if (unit != 0)
+                    if (unit != 0 && !(data[i + 1] < 0x20 && unit == data[i + 1]))
                         TypeUnit(typed, unit);
                 }
             }

@@ -138,6 +138,51 @@ TEST(Wedge, ALeadHeldUnderOneEncodingIsCompletedUnderTheNext)
     EXPECT_EQ(wedge.Feed({ 0x4E }), "U+4E8C");
 }
 
+// What a code page may make of a lead byte and a control byte: no text, one
+// stand-in character for the two, or a stand-in followed by the control byte
+// as a character of its own.
+bool ConvertToNothing(unsigned, const std::uint8_t*, int, std::u16string& units)
+{
+    units.clear();
+    return false;
+}
+bool ConvertToOneStandIn(unsigned, const std::uint8_t*, int count, std::u16string& units)
+{
+    units = count == 2 ? u"?" : u"";
+    return count == 2;
+}
+bool ConvertToStandInAndControl(unsigned, const std::uint8_t* bytes, int count, std::u16string& units)
+{
+    units = count == 2 ? u"?" + std::u16string(1, static_cast<char16_t>(bytes[1])) : u"";
+    return count == 2;
+}
+
+TEST(Wedge, AControlByteAfterALeadByteIsConsumedIntoThePair)
+{
+    struct Pair {
+        int encoding;
+        std::uint8_t lead, control;
+    };
+    struct Conversion {
+        CodePageConverter convert;
+        const char* calls;   // for the pair and the 41 after it
+    };
+    const Conversion conversions[] = {
+        { ConvertToNothing, "cp0 41" },
+        { ConvertToOneStandIn, "U+003F, cp0 41" },
+        { ConvertToStandInAndControl, "U+003F, cp0 41" },
+    };
+    for (const Pair& pair : { Pair{ ENC_GBK, 0xD6, 0x0D }, Pair{ ENC_SHIFT_JIS, 0x81, 0x0A }, Pair{ ENC_GBK, 0xD6, 0x09 } }) {
+        for (const Conversion& conversion : conversions) {
+            Wedge wedge;
+            wedge.encoding = pair.encoding;
+            wedge.convert = conversion.convert;
+            EXPECT_EQ(wedge.Feed({ pair.lead, pair.control, 0x41 }), conversion.calls)
+                << "encoding " << pair.encoding << ": " << Hex({ pair.lead, pair.control });
+        }
+    }
+}
+
 TEST(KeyEvents, AKeyPressIsItsDownEventThenItsUpEvent)
 {
     EXPECT_EQ(UnicodeKeyPress(u'\u4E2D'),
