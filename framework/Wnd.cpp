@@ -85,10 +85,11 @@ BOOL CWnd::SubclassWindow(HWND hWnd)
 {
     if (!Attach(hWnd))
         return FALSE;
-    PreSubclassWindow();
-    // Whatever PreSubclassWindow installed stays behind the framework's procedure.
     m_pfnSuper = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AfxWndProc)));
+    // A procedure that PreSubclassWindow installs on the window itself comes in
+    // front of the framework's and sees each message before the message map.
+    PreSubclassWindow();
     return TRUE;
 }
 

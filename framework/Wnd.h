@@ -31,8 +31,8 @@ public:
 
     BOOL Attach(HWND hWnd);
     HWND Detach();
-    // Takes over an existing window: Attach, PreSubclassWindow, then the
-    // framework's window procedure in front of the window's own.
+    // Takes over an existing window: Attach, the framework's window procedure
+    // in front of the window's own, then PreSubclassWindow.
     BOOL SubclassWindow(HWND hWnd);
     BOOL SubclassDlgItem(UINT nID, CWnd* pParent);
     virtual void PreSubclassWindow() {}

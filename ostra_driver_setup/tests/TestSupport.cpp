@@ -64,6 +64,11 @@ std::FILE* CMappedPatchFiles::OpenForUpdate(const std::string& path)
     return it == mapping.end() ? nullptr : CPatchFileIo::OpenForUpdate(it->second);
 }
 
+std::size_t CMappedPatchFiles::Read(std::FILE* file, void* buffer, std::size_t size)
+{
+    return CPatchFileIo::Read(file, buffer, shortRead && size > 0 ? size - 1 : size);
+}
+
 CFakePlatform::CFakePlatform(const std::string& folder)
     : installFolder(folder), exePath(folder + "\\ostra_driver_setup.exe")
 {

@@ -40,9 +40,11 @@ std::string Utf16le(std::string_view ascii);
 class CMappedPatchFiles : public CPatchFileIo {
 public:
     std::FILE* OpenForUpdate(const std::string& path) override;
+    std::size_t Read(std::FILE* file, void* buffer, std::size_t size) override;
 
     std::map<std::string, std::string> mapping;  // Windows path -> test file
     std::vector<std::string> opened;
+    bool shortRead = false;  // reads give one byte less, as from a file that shrinks
 };
 
 // A system as the test describes it. By default: 64-bit Windows 10 whose

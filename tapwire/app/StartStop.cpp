@@ -41,7 +41,12 @@ void CTapwireDlg::OnStartStop()
             GetDlgItem(static_cast<int>(nID))->EnableWindow(FALSE);
     } else {
         m_bPortOpen = FALSE;
-        // Bytes already on their way are typed as single bytes meanwhile.
+        // Nothing is handed over during this pause: Sleep delivers no sent
+        // messages, so the port thread waits in its send of the next byte and
+        // what the scanner goes on sending stays in the port's queue. Those
+        // bytes reach OnPortRxChar once this handler has returned, while the
+        // thread finishes its drain, and are typed as single bytes, since the
+        // port no longer counts as open.
         ::Sleep(100);
         m_SerialPort.SwitchPort(FALSE);
         // A character that was being decoded is dropped.

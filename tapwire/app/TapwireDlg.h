@@ -3,7 +3,6 @@
 #pragma once
 
 #include "Afx.h"
-#include "KeyEvents.h"
 #include "PortList.h"
 #include "SerialPort.h"
 #include "TTComboBox.h"
@@ -148,7 +147,6 @@ private:
     CButton m_btnEnglish;
     CButton m_btnChinese;
     HICON m_hIcon = nullptr;
-    tapwire::KeyEvents m_keyEvents;   // reused for each received byte
     // Notifications put off while the port waits for its thread, oldest first.
     struct PutOffNotification {
         UINT nMessage;

@@ -125,11 +125,10 @@ void CTTComboBox::PreSubclassWindow()
         return;
     if (m_cbi.hwndList)
         SubclassPart(m_cbi.hwndList, &ListWndProc);
-    // A drop-down list names itself as its item window. Its messages pass
-    // through our message map already, which the framework puts in front of
-    // whatever is installed here; the item procedure would only repeat the
-    // tracking, so it is kept for a separate item window (an edit).
-    if (m_cbi.hwndItem && m_cbi.hwndItem != m_hWnd)
+    // A drop-down list names itself as its item window: the item procedure
+    // then sees each of the control's messages before the message map, which
+    // runs after it (the framework's procedure is already in place).
+    if (m_cbi.hwndItem)
         SubclassPart(m_cbi.hwndItem, &ItemWndProc);
 }
 
@@ -155,7 +154,8 @@ void CTTComboBox::ForgetParts()
             !s_mapOldWndProc.Lookup(part.hPart, pfnOld))
             continue;
         // A part that outlives the control (the control let go of its window)
-        // gets its own procedure back, as long as nobody subclassed it after us.
+        // gets its own procedure back, as long as nobody subclassed it after us;
+        // a control that is its own item window gets the framework's back.
         if (::IsWindow(part.hPart) &&
             ::GetWindowLongPtrW(part.hPart, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(part.pfnOurs))
             ::SetWindowLongPtrW(part.hPart, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(pfnOld));

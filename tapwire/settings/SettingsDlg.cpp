@@ -69,7 +69,7 @@ void CTapwireDlg::LoadSettings()
 
     const tapwire::SettingsOutcome outcome = tapwire::DecideSettings(
         [this](const char16_t* section, const char16_t* key) { return ReadSetting(m_strConfigPath, section, key); },
-        [this] { return IsAutostartRegistered() != 0; }, m_nPortCount);
+        [this] { return IsAutostartRegistered() != 0; }, m_nPortCount, m_cbPort.GetCurSel());
     for (const tapwire::SettingWrite& write : outcome.writes)
         settings::WriteSetting(m_strConfigPath, AsWide(write.section), AsWide(write.key), ToCString(write.value));
 

@@ -55,7 +55,8 @@ const char16_t* StopBitsForPosition(int position)
 }
 
 SettingsOutcome DecideSettings(const std::function<std::u16string(const char16_t*, const char16_t*)>& readKey,
-                               const std::function<bool()>& isAutostartRegistered, int portCount)
+                               const std::function<bool()>& isAutostartRegistered, int portCount,
+                               int preselected)
 {
     SettingsOutcome out;
     auto write = [&out](const char16_t* section, const char16_t* key, std::u16string value) {
@@ -98,7 +99,10 @@ SettingsOutcome DecideSettings(const std::function<std::u16string(const char16_t
         // Not a position of the current list: the first port.
         out.portPosition = position >= portCount ? 0 : position;
     } else {
-        write(kUart, u"ComPort", u"0");
+        // A first start keeps the port that the list preselected, so that a
+        // scanner plugged in beforehand is the one shown and opened.
+        out.portPosition = preselected >= 0 && preselected < portCount ? preselected : 0;
+        write(kUart, u"ComPort", Decimal(out.portPosition));
     }
 
     // A line setting is stored as its position in its list; a missing key is

@@ -58,8 +58,11 @@ struct SettingsOutcome {
 
 // readKey gives a key's text as the program reads it (see SettingText).
 // isAutostartRegistered is asked only when "BootRun" is "1". portCount is the
-// number of entries of the current port list.
+// number of entries of the current port list, preselected the entry the port
+// list selected when it was built (the last scanner, else 0; -1 when the list
+// is empty): a missing "ComPort" keeps that entry and is written with it.
 SettingsOutcome DecideSettings(const std::function<std::u16string(const char16_t* section, const char16_t* key)>& readKey,
-                               const std::function<bool()>& isAutostartRegistered, int portCount);
+                               const std::function<bool()>& isAutostartRegistered, int portCount,
+                               int preselected);
 
 } // namespace tapwire

@@ -1,5 +1,7 @@
 #include "Decoders.h"
 
+#include <algorithm>
+
 namespace tapwire {
 
 namespace {
@@ -33,6 +35,12 @@ PairResult DecodePair(DecoderState& state, bool portOpen, std::uint8_t b, bool i
         const std::uint8_t pair[2] = { lead, b };
         if (!convert(codePage, pair, 2, units))
             units.clear();
+        // A control byte is consumed into the pair: should the code page make
+        // no character of the two and give the control byte back as a unit of
+        // its own, that unit is dropped, so that neither the key nor the bare
+        // control character is typed for it.
+        if (b < 0x20)
+            units.erase(std::remove(units.begin(), units.end(), static_cast<char16_t>(b)), units.end());
         return PairResult::kCompleted;
     }
     if (!isLead)

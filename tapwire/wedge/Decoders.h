@@ -32,7 +32,9 @@ int DecodeUtf16Be(DecoderState& state, bool portOpen, std::uint8_t b);
 int DecodeUtf8(DecoderState& state, bool portOpen, std::uint8_t b);
 
 // The double-byte code pages: a completed pair gives the units the code page
-// makes of it, in `units` (possibly none, possibly more than one).
+// makes of it, in `units` (possibly none, possibly more than one). A control
+// byte (00 to 1F) after a lead byte is consumed into the pair: it is never
+// among those units.
 enum class PairResult { kHeld, kPassOn, kCompleted };
 // GBK (936): 0x80 to 0xFF lead a pair; any byte completes it.
 PairResult DecodeGbk(DecoderState& state, bool portOpen, std::uint8_t b, CodePageConverter convert,

@@ -6,25 +6,36 @@ namespace {
 
 constexpr unsigned kAnsiCodePage = 0;   // CP_ACP
 
-// The single-byte path of each encoding: 0 types raw bytes; 6 to 8 their own
-// code page; the decoding encodings the system's ANSI code page.
-void AddSingleByte(KeyEvents& events, int encoding, std::uint8_t b, CodePageConverter convert)
+void TypeCodePoint(const TypingOperations& typing, int codePoint)
+{
+    if (codePoint <= 0xFFFF) {
+        typing.pfnTypeUnicodeUnit(static_cast<std::uint16_t>(codePoint));
+    } else if (codePoint <= 0x10FFFF) {
+        const int offset = codePoint - 0x10000;
+        typing.pfnTypeUnicodeUnit(static_cast<std::uint16_t>(0xD800 + (offset >> 10)));
+        typing.pfnTypeUnicodeUnit(static_cast<std::uint16_t>(0xDC00 + (offset & 0x3FF)));
+    } else {
+        typing.pfnTypeUnicodeUnit(0xFFFD);
+    }
+}
+
+void TypeSingleByte(const TypingOperations& typing, int encoding, std::uint8_t b)
 {
     switch (encoding) {
     case ENC_ASCII:
-        AddRawByte(events, b);
+        typing.pfnTypeRawByte(b);
         break;
     case ENC_THAI:
-        AddCodePageByte(events, b, 874, convert);
+        typing.pfnTypeCodePageByte(b, 874);
         break;
     case ENC_LATIN1:
-        AddCodePageByte(events, b, 1252, convert);
+        typing.pfnTypeCodePageByte(b, 1252);
         break;
     case ENC_ARABIC:
-        AddCodePageByte(events, b, 1256, convert);
+        typing.pfnTypeCodePageByte(b, 1256);
         break;
     default:
-        AddCodePageByte(events, b, kAnsiCodePage, convert);
+        typing.pfnTypeCodePageByte(b, kAnsiCodePage);
         break;
     }
 }
@@ -36,56 +47,29 @@ bool IsKeyByte(std::uint8_t b)
     return b == 0x08 || b == 0x09 || b == 0x0A || b == 0x0D;
 }
 
-void AddUnicodeUnit(KeyEvents& events, char16_t unit)
+KeyPress UnicodeKeyPress(char16_t unit)
 {
-    events.push_back({ 0, unit, kKeyEventUnicode });
-    events.push_back({ 0, unit, kKeyEventUnicode | kKeyEventKeyUp });
+    return { { { 0, unit, kKeyEventUnicode }, { 0, unit, kKeyEventUnicode | kKeyEventKeyUp } } };
 }
 
-void AddVirtualKey(KeyEvents& events, std::uint16_t key)
+KeyPress VirtualKeyPress(std::uint16_t key)
 {
-    events.push_back({ key, 0, 0 });
-    events.push_back({ key, 0, kKeyEventKeyUp });
+    return { { { key, 0, 0 }, { key, 0, kKeyEventKeyUp } } };
 }
 
-void AddRawByte(KeyEvents& events, std::uint8_t b)
+std::optional<char16_t> CodePageByteUnit(std::uint8_t b, unsigned codePage, CodePageConverter convert)
 {
-    if (IsKeyByte(b))
-        AddVirtualKey(events, b);
-    else
-        AddUnicodeUnit(events, b);
-}
-
-void AddCodePageByte(KeyEvents& events, std::uint8_t b, unsigned codePage, CodePageConverter convert)
-{
-    if (IsKeyByte(b)) {
-        AddVirtualKey(events, b);
-        return;
-    }
-    if (b == 0) {
-        AddUnicodeUnit(events, 0);
-        return;
-    }
+    // The byte is converted as a text of its own: 0 is its terminator alone.
+    if (b == 0)
+        return u'\0';
     std::u16string units;
     if (convert(codePage, &b, 1, units) && !units.empty())
-        AddUnicodeUnit(events, units.front());
+        return units.front();
+    return std::nullopt;
 }
 
-void AddCodePoint(KeyEvents& events, int codePoint)
-{
-    if (codePoint <= 0xFFFF) {
-        AddUnicodeUnit(events, static_cast<char16_t>(codePoint));
-    } else if (codePoint <= 0x10FFFF) {
-        const int offset = codePoint - 0x10000;
-        AddUnicodeUnit(events, static_cast<char16_t>(0xD800 + (offset >> 10)));
-        AddUnicodeUnit(events, static_cast<char16_t>(0xDC00 + (offset & 0x3FF)));
-    } else {
-        AddUnicodeUnit(events, u'\uFFFD');
-    }
-}
-
-void DispatchReceivedByte(KeyEvents& events, DecoderState& state, int encoding, bool portOpen,
-                          std::uint8_t b, CodePageConverter convert)
+void DispatchReceivedByte(DecoderState& state, int encoding, bool portOpen, std::uint8_t b,
+                          CodePageConverter convert, const TypingOperations& typing)
 {
     int result = kDecodePassOn;
     switch (encoding) {
@@ -107,7 +91,7 @@ void DispatchReceivedByte(KeyEvents& events, DecoderState& state, int encoding, 
             // Every unit the code page gives, in order; a unit 0 types nothing.
             for (char16_t unit : units) {
                 if (unit != 0)
-                    AddUnicodeUnit(events, unit);
+                    typing.pfnTypeUnicodeUnit(unit);
             }
             return;
         }
@@ -124,9 +108,9 @@ void DispatchReceivedByte(KeyEvents& events, DecoderState& state, int encoding, 
     }
 
     if (result > 0)
-        AddCodePoint(events, result);
+        TypeCodePoint(typing, result);
     else if (result == kDecodePassOn)
-        AddSingleByte(events, encoding, b, convert);
+        TypeSingleByte(typing, encoding, b);
 }
 
 } // namespace tapwire

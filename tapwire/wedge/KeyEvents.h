@@ -1,12 +1,14 @@
-// What is typed for a character or a received byte, as key events: the rules
-// behind the typing operations, without SendInput. A key press is always a
-// key-down event followed by its key-up event.
+// What is typed for a character or a received byte: the key events of a key
+// press, which bytes are keys, and which typing operation the dispatcher
+// hands each decoded character or single byte to. No SendInput here; the
+// typing operations themselves are in Typing.h.
 #pragma once
 
 #include "Decoders.h"
 
+#include <array>
 #include <cstdint>
-#include <vector>
+#include <optional>
 
 namespace tapwire {
 
@@ -23,26 +25,22 @@ struct KeyEvent {
     }
 };
 
-using KeyEvents = std::vector<KeyEvent>;
+// A key press: the key-down event, then its key-up event.
+using KeyPress = std::array<KeyEvent, 2>;
 
 // The byte values typed as virtual keys (the byte is the key code): 0x08
 // Backspace, 0x09 Tab, 0x0A key code 10, 0x0D Enter.
 bool IsKeyByte(std::uint8_t b);
 
-// One Unicode key press of the unit.
-void AddUnicodeUnit(KeyEvents& events, char16_t unit);
-// One virtual-key press.
-void AddVirtualKey(KeyEvents& events, std::uint16_t key);
-// A byte under "ASCII": the four key bytes as keys, every other byte as the
-// Unicode character of the same number.
-void AddRawByte(KeyEvents& events, std::uint8_t b);
-// A byte as a character of the code page (0 is the system's ANSI code page):
-// the key bytes as keys, 0 as unit 0, otherwise the first unit of its
-// conversion; nothing when the code page gives no text for it.
-void AddCodePageByte(KeyEvents& events, std::uint8_t b, unsigned codePage, CodePageConverter convert);
-// A decoded character: a code point above U+FFFF as its surrogate pair (high,
-// then low); one beyond U+10FFFF, which UTF-16 cannot carry, as U+FFFD.
-void AddCodePoint(KeyEvents& events, int codePoint);
+// A Unicode key press of the unit (it travels in wScan).
+KeyPress UnicodeKeyPress(char16_t unit);
+// A press of the virtual key.
+KeyPress VirtualKeyPress(std::uint16_t key);
+
+// The unit a byte that is no key byte stands for in a code page (0 is the
+// system's ANSI code page): unit 0 for the byte 0, otherwise the first unit
+// of its text; nothing when the code page gives it no text.
+std::optional<char16_t> CodePageByteUnit(std::uint8_t b, unsigned codePage, CodePageConverter convert);
 
 // The encodings, by their position in the Encoding menu.
 enum Encoding {
@@ -57,9 +55,21 @@ enum Encoding {
     ENC_ARABIC = 8,
 };
 
-// One received byte through the decoder of the encoding into key events.
-// An encoding outside 0 to 8 types nothing.
-void DispatchReceivedByte(KeyEvents& events, DecoderState& state, int encoding, bool portOpen,
-                          std::uint8_t b, CodePageConverter convert);
+// The typing operations the dispatcher types through: in the program
+// TypeUnicodeUnit, TypeRawByte and TypeCodePageByte of Typing.h.
+struct TypingOperations {
+    void (*pfnTypeUnicodeUnit)(std::uint16_t unit);
+    void (*pfnTypeRawByte)(std::uint8_t b);
+    void (*pfnTypeCodePageByte)(std::uint8_t b, unsigned codePage);
+};
+
+// One received byte through the decoder of the encoding, typed: a decoded
+// character as its units (a code point above U+FFFF as its surrogate pair,
+// high first; one beyond U+10FFFF as U+FFFD), a byte that is passed on by
+// the single-byte path of the encoding: raw under "ASCII", code page 874,
+// 1252 or 1256 under Thai, Latin 1 and Arabic, the ANSI code page under the
+// decoding encodings. An encoding outside 0 to 8 types nothing.
+void DispatchReceivedByte(DecoderState& state, int encoding, bool portOpen, std::uint8_t b,
+                          CodePageConverter convert, const TypingOperations& typing);
 
 } // namespace tapwire

@@ -15,9 +15,7 @@ LRESULT CTapwireDlg::OnPortRxChar(WPARAM wParam, LPARAM)
     // there, which must not be typed twice.
     if (wParam == 0)
         return 0;
-    m_keyEvents.clear();
-    tapwire::DispatchReceivedByte(m_keyEvents, g_decoderState, m_nEncoding, m_bPortOpen != FALSE,
-                                  m_SerialPort.m_byRx, ConvertCodePage);
-    TypeKeyEvents(m_keyEvents);
+    tapwire::DispatchReceivedByte(g_decoderState, m_nEncoding, m_bPortOpen != FALSE, m_SerialPort.m_byRx,
+                                  ConvertCodePage, kTypingOperations);
     return 0;
 }

@@ -1,17 +1,12 @@
 #include "Typing.h"
 
 namespace {
+
 SendInputFn g_pfnSendInput = ::SendInput;
-}
 
-void SetSendInputForTesting(SendInputFn pfnSendInput)
+void SendKeyPress(const tapwire::KeyPress& press)
 {
-    g_pfnSendInput = pfnSendInput ? pfnSendInput : ::SendInput;
-}
-
-void TypeKeyEvents(const tapwire::KeyEvents& events)
-{
-    for (const tapwire::KeyEvent& event : events) {
+    for (const tapwire::KeyEvent& event : press) {
         INPUT input = {};
         input.type = INPUT_KEYBOARD;
         input.ki.wVk = event.wVk;
@@ -23,32 +18,39 @@ void TypeKeyEvents(const tapwire::KeyEvents& events)
     }
 }
 
+} // namespace
+
+void SetSendInputForTesting(SendInputFn pfnSendInput)
+{
+    g_pfnSendInput = pfnSendInput ? pfnSendInput : ::SendInput;
+}
+
 void TypeUnicodeUnit(WORD unit)
 {
-    tapwire::KeyEvents events;
-    tapwire::AddUnicodeUnit(events, static_cast<char16_t>(unit));
-    TypeKeyEvents(events);
+    SendKeyPress(tapwire::UnicodeKeyPress(static_cast<char16_t>(unit)));
 }
 
 void TypeVirtualKey(WORD key)
 {
-    tapwire::KeyEvents events;
-    tapwire::AddVirtualKey(events, key);
-    TypeKeyEvents(events);
+    SendKeyPress(tapwire::VirtualKeyPress(key));
 }
 
 void TypeRawByte(BYTE b)
 {
-    tapwire::KeyEvents events;
-    tapwire::AddRawByte(events, b);
-    TypeKeyEvents(events);
+    if (tapwire::IsKeyByte(b))
+        TypeVirtualKey(b);
+    else
+        TypeUnicodeUnit(b);
 }
 
 void TypeCodePageByte(BYTE b, UINT codePage)
 {
-    tapwire::KeyEvents events;
-    tapwire::AddCodePageByte(events, b, codePage, ConvertCodePage);
-    TypeKeyEvents(events);
+    if (tapwire::IsKeyByte(b)) {
+        TypeVirtualKey(b);
+        return;
+    }
+    if (const std::optional<char16_t> unit = tapwire::CodePageByteUnit(b, codePage, ConvertCodePage))
+        TypeUnicodeUnit(*unit);
 }
 
 bool ConvertCodePage(unsigned codePage, const std::uint8_t* bytes, int count, std::u16string& units)

@@ -84,12 +84,9 @@ protected:
         if (wParam == 0)
             return 0;
         ++m_nBytes;
-        if (m_bType) {
-            m_events.clear();
-            tapwire::DispatchReceivedByte(m_events, m_state, tapwire::ENC_ASCII, true, m_port.m_byRx,
-                                          ConvertCodePage);
-            TypeKeyEvents(m_events);
-        }
+        if (m_bType)
+            tapwire::DispatchReceivedByte(m_state, tapwire::ENC_ASCII, true, m_port.m_byRx, ConvertCodePage,
+                                          kTypingOperations);
         return 0;
     }
     DECLARE_MESSAGE_MAP()
@@ -98,7 +95,6 @@ private:
     CSerialPort& m_port;
     bool m_bType;
     tapwire::DecoderState m_state;
-    tapwire::KeyEvents m_events;
 };
 
 BEGIN_MESSAGE_MAP(COwnerWnd, CWnd)

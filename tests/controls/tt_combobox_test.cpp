@@ -278,6 +278,63 @@ TEST(TTComboBox, HoverOverTheEditOfADropDownComboShowsTheHintOverIt)
     EXPECT_EQ(::GetCapture(), nullptr);
 }
 
+// Windows names a drop-down list combo box as its own item window; this Wine
+// names none. On such a control the item procedure sees the control's
+// messages first: the closed control's WM_MOUSELEAVE also ends the decision
+// of the last list entry, and the control's own handlers still run after it.
+TEST(TTComboBox, ADropDownListThatIsItsOwnItemWindowForgetsTheLastEntryWhenTheMouseLeaves)
+{
+    ParkMouse();
+    static WNDPROC s_pfnComboProc = nullptr;
+    struct AsOnWindows {
+        static LRESULT CALLBACK Proc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+        {
+            const LRESULT lResult = ::CallWindowProcW(s_pfnComboProc, hWnd, message, wParam, lParam);
+            if (message == CB_GETCOMBOBOXINFO && lResult) {
+                auto* pcbi = reinterpret_cast<COMBOBOXINFO*>(lParam);
+                if (!pcbi->hwndItem)
+                    pcbi->hwndItem = hWnd;
+            }
+            return lResult;
+        }
+    };
+    CHostDialog dlg;
+    dlg.beforeBinding = [](CHostDialog& host) {
+        HWND hCombo = ::GetDlgItem(host.m_hWnd, IDC_HINT_LIST);
+        s_pfnComboProc = reinterpret_cast<WNDPROC>(
+            ::SetWindowLongPtrW(hCombo, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AsOnWindows::Proc)));
+    };
+    dlg.Open({ 100, 100 });
+    HWND hCombo = dlg.m_cbList;
+    ASSERT_EQ(ComboInfo(hCombo).hwndItem, hCombo);
+
+    // The control's own hover handler decides last: its hint sits below it.
+    HoverOver(hCombo);
+    ASSERT_TRUE(SharedHint::Visible());
+    EXPECT_EQ(SharedHint::Placement(), BelowControl(hCombo, kLongName));
+    ::SendMessageW(hCombo, WM_MOUSELEAVE, 0, 0);
+    EXPECT_FALSE(SharedHint::Visible());
+
+    // An entry of the dropped list is decided ...
+    dlg.m_cbList.SendMessage(CB_SHOWDROPDOWN, TRUE);
+    HWND hList = ComboInfo(hCombo).hwndList;
+    RECT rcEntry = {};
+    ::SendMessageW(hList, LB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&rcEntry));
+    const LPARAM lEntry = MAKELPARAM((rcEntry.left + rcEntry.right) / 2, (rcEntry.top + rcEntry.bottom) / 2);
+    ::SendMessageW(hList, WM_MOUSEMOVE, 0, lEntry);
+    ASSERT_TRUE(SharedHint::Visible());
+    EXPECT_EQ(SharedHint::Text(), kLongName);
+    // ... the list closes and the mouse leaves the closed control ...
+    dlg.m_cbList.SendMessage(CB_SHOWDROPDOWN, FALSE);
+    ::SendMessageW(hCombo, WM_MOUSELEAVE, 0, 0);
+    EXPECT_FALSE(SharedHint::Visible());
+    // ... so the same entry is decided again in the list dropped next.
+    dlg.m_cbList.SendMessage(CB_SHOWDROPDOWN, TRUE);
+    ::SendMessageW(hList, WM_MOUSEMOVE, 0, lEntry);
+    EXPECT_TRUE(SharedHint::Visible());
+    dlg.m_cbList.SendMessage(CB_SHOWDROPDOWN, FALSE);
+}
+
 TEST(TTComboBox, ListEntriesGetTheirHintAsTheMouseMovesOntoThem)
 {
     ParkMouse();

@@ -1,14 +1,16 @@
 // The settings reading rules over arbitrary key texts.
 //
 // Input: a byte for the size of the port list, a byte for whether the Run
-// key names the program, then the stored values of the ten keys, separated by
-// FF bytes; a value that begins with FE is missing from the file. The load's
+// key names the program (bit 0) and which entry the port list preselected
+// (the other bits), then the stored values of the ten keys, separated by FF
+// bytes; a value that begins with FE is missing from the file. The load's
 // outcome must follow the rules key by key, within the ranges they allow, and
 // the number rule must agree with its reference on every whole value.
 #include "NumberText.h"
 #include "SettingsLoad.h"
 #include "fuzz_check.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -51,6 +53,12 @@ bool IsFlagKey(int index)
 const char16_t* const kRates[10] = { u"300", u"600", u"1200", u"2400", u"4800",
                                      u"9600", u"19200", u"38400", u"57600", u"115200" };
 
+std::u16string DecimalText(int value)
+{
+    const std::string digits = std::to_string(value);
+    return std::u16string(digits.begin(), digits.end());
+}
+
 bool Is(const char16_t* a, const char16_t* b)
 {
     return std::u16string(a) == b;
@@ -64,6 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     const int portCount = data[0] > 200 ? data[0] * 2 : data[0];   // up to beyond the 256 table entries
     const bool registered = (data[1] & 1) != 0;
+    // The list's selection: an entry of the list, or -1 when it is empty.
+    const int preselected = portCount == 0 ? -1 : (data[1] >> 1) % portCount;
 
     std::array<std::optional<std::u16string>, 10> stored;
     std::size_t start = 2;
@@ -101,7 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             ++registeredQueries;
             return registered;
         },
-        portCount);
+        portCount, preselected);
 
     // Writes: the default of each key whose text it cannot take, in the order
     // of the keys. Flags and "Language" must be exactly "1" or "0" ("Language"
@@ -116,8 +126,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             replace = (text != u"1" && text != u"0") || (k == kBootRun && text == u"1" && !registered);
         else
             replace = text == u"ERROR";
+        // A missing port is stored as the entry the list preselected.
         if (replace)
-            expected.push_back({ kKeys[k].section, kKeys[k].key, kKeys[k].defaultText });
+            expected.push_back({ kKeys[k].section, kKeys[k].key,
+                                 k == kComPort ? DecimalText(std::max(preselected, 0)) : kKeys[k].defaultText });
     }
     FUZZ_CHECK(out.writes == expected);
     FUZZ_CHECK(registeredQueries == (texts[kBootRun] == u"1" ? 1 : 0));
@@ -134,8 +146,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(out.encoding == number(kEncoding, 3));
 
     // The port: always a position of the list, the first when the stored one
-    // is none (or the list is empty).
-    const long long port = number(kComPort, 0);
+    // is none (or the list is empty); a missing one is the preselected entry.
+    const long long port = number(kComPort, preselected < 0 ? 0 : preselected);
     FUZZ_CHECK(out.portPosition >= 0);
     FUZZ_CHECK(out.portPosition == (port >= 0 && port < portCount ? port : 0));
 

@@ -1,17 +1,17 @@
-// The decoders and the byte-to-key rules over arbitrary byte streams.
+// The decoders and the dispatcher over arbitrary byte streams.
 //
 // Input: a selector byte, then the received bytes.
 //   selector bit 7 clear: one encoding (selector % 11: 0 to 8, then 9 and -1,
 //     the indices a hand-edited settings file can hold) for the whole stream.
-//     What is typed must equal what an independent reference decoder of that
-//     encoding types; before each byte the same byte also arrives with the port
-//     stopped, which must type it as a single byte and leave the state alone.
+//     What is handed to the typing operations must equal what an independent
+//     reference decoder of that encoding hands them; before each byte the
+//     same byte also arrives with the port stopped, which must pass it to the
+//     encoding's single-byte operation and leave the state alone.
 //   selector bit 7 set: the stream is pairs (command, byte): the command picks
 //     the encoding, whether the port is open, and may first reset the state
 //     as Stop or the UTF-8 menu command does. Only the invariants are checked.
-// Invariants everywhere: key events come as down/up pairs of one key; a
-// virtual key is only 0x08, 0x09, 0x0A or 0x0D; the decoder state stays in
-// its ranges.
+// Invariants everywhere: a stopped port types every byte as one single byte;
+// the decoder state stays in its ranges.
 #include "KeyEvents.h"
 #include "code_page_for_tests.h"
 #include "fuzz_check.h"
@@ -27,10 +27,18 @@ using namespace tapwire;
 
 namespace {
 
-// What is typed, one entry per key press: a Unicode unit as itself, a
-// virtual key as kVirtual + its code.
-using Typed = std::vector<std::uint32_t>;
-constexpr std::uint32_t kVirtual = 0x10000;
+// One call of a typing operation: a Unicode unit, a byte under "ASCII", or a
+// byte through a code page.
+struct Call {
+    enum Kind { kUnit, kRaw, kCodePage } kind;
+    unsigned value;
+    unsigned codePage;
+    bool operator==(const Call& other) const
+    {
+        return kind == other.kind && value == other.value && codePage == other.codePage;
+    }
+};
+using Typed = std::vector<Call>;
 
 // The native tests' converter, remembered per byte sequence: opening an iconv
 // descriptor for every byte would take most of the fuzzer's time.
@@ -52,26 +60,20 @@ bool ConvertCodePage(unsigned codePage, const std::uint8_t* bytes, int count, st
     return found->second.ok;
 }
 
-Typed TypedOf(const KeyEvents& events)
+// Where the recording operations put their calls.
+Typed* g_pTyped = nullptr;
+
+const TypingOperations kRecorder = {
+    [](std::uint16_t unit) { g_pTyped->push_back({ Call::kUnit, unit, 0 }); },
+    [](std::uint8_t b) { g_pTyped->push_back({ Call::kRaw, b, 0 }); },
+    [](std::uint8_t b, unsigned codePage) { g_pTyped->push_back({ Call::kCodePage, b, codePage }); },
+};
+
+void Dispatch(Typed& typed, DecoderState& state, int encoding, bool portOpen, std::uint8_t b)
 {
-    FUZZ_CHECK(events.size() % 2 == 0);
-    Typed typed;
-    for (std::size_t i = 0; i < events.size(); i += 2) {
-        const KeyEvent& down = events[i];
-        const KeyEvent& up = events[i + 1];
-        if (down.dwFlags == kKeyEventUnicode) {
-            FUZZ_CHECK(down.wVk == 0);
-            FUZZ_CHECK(up.wVk == 0 && up.wScan == down.wScan &&
-                       up.dwFlags == (kKeyEventUnicode | kKeyEventKeyUp));
-            typed.push_back(down.wScan);
-        } else {
-            FUZZ_CHECK(down.dwFlags == 0 && down.wScan == 0);
-            FUZZ_CHECK(down.wVk == 0x08 || down.wVk == 0x09 || down.wVk == 0x0A || down.wVk == 0x0D);
-            FUZZ_CHECK(up.wVk == down.wVk && up.wScan == 0 && up.dwFlags == kKeyEventKeyUp);
-            typed.push_back(kVirtual + down.wVk);
-        }
-    }
-    return typed;
+    g_pTyped = &typed;
+    DispatchReceivedByte(state, encoding, portOpen, b, ConvertCodePage, kRecorder);
+    g_pTyped = nullptr;
 }
 
 void CheckStateRanges(const DecoderState& state)
@@ -92,29 +94,9 @@ bool SameState(const DecoderState& a, const DecoderState& b)
 
 // ---- the reference: each encoding's rules, over the whole stream at once ----
 
-bool IsKeyByteRef(std::uint8_t b)
-{
-    return b == 8 || b == 9 || b == 10 || b == 13;
-}
-
 void TypeUnit(Typed& typed, std::uint32_t unit)
 {
-    typed.push_back(unit);
-}
-
-// A byte through a code page: keys as keys, 0 as unit 0, else the first unit
-// of its text, if it has any.
-void TypeCodePageByte(Typed& typed, std::uint8_t b, unsigned codePage)
-{
-    if (IsKeyByteRef(b)) {
-        typed.push_back(kVirtual + b);
-    } else if (b == 0) {
-        TypeUnit(typed, 0);
-    } else {
-        std::u16string units;
-        if (ConvertCodePage(codePage, &b, 1, units) && !units.empty())
-            TypeUnit(typed, units[0]);
-    }
+    typed.push_back({ Call::kUnit, unit, 0 });
 }
 
 // The single-byte path of an encoding: raw under ASCII, its own code page for
@@ -123,22 +105,19 @@ void TypeSingleByte(Typed& typed, int encoding, std::uint8_t b)
 {
     switch (encoding) {
     case 0:
-        if (IsKeyByteRef(b))
-            typed.push_back(kVirtual + b);
-        else
-            TypeUnit(typed, b);
+        typed.push_back({ Call::kRaw, b, 0 });
         break;
     case 1: case 2: case 3: case 4: case 5:
-        TypeCodePageByte(typed, b, 0);
+        typed.push_back({ Call::kCodePage, b, 0 });
         break;
     case 6:
-        TypeCodePageByte(typed, b, 874);
+        typed.push_back({ Call::kCodePage, b, 874 });
         break;
     case 7:
-        TypeCodePageByte(typed, b, 1252);
+        typed.push_back({ Call::kCodePage, b, 1252 });
         break;
     case 8:
-        TypeCodePageByte(typed, b, 1256);
+        typed.push_back({ Call::kCodePage, b, 1256 });
         break;
     default:
         break;   // not an encoding: nothing at all
@@ -193,7 +172,8 @@ Typed Reference(int encoding, const std::uint8_t* data, std::size_t size)
         }
         break;
     case 4:   // GBK and Shift-JIS: a lead byte and any next byte form a pair,
-    case 5:   // typed as every nonzero unit the code page makes of it
+    case 5:   // typed as every nonzero unit the code page makes of it, but for
+              // a control byte after the lead, which is consumed into the pair
         while (i < size) {
             const std::uint8_t b = data[i];
             const bool lead = encoding == 4 ? b >= 0x80
@@ -209,7 +189,7 @@ Typed Reference(int encoding, const std::uint8_t* data, std::size_t size)
             std::u16string units;
             if (ConvertCodePage(encoding == 4 ? 936 : 932, data + i, 2, units)) {
                 for (char16_t unit : units) {
-                    if (unit != 0)
+                    if (unit != 0 && !(data[i + 1] < 0x20 && unit == data[i + 1]))
                         TypeUnit(typed, unit);
                 }
             }
@@ -233,25 +213,25 @@ int EncodingOf(std::uint8_t selector)
 void OneEncoding(int encoding, const std::uint8_t* data, std::size_t size)
 {
     DecoderState state;
-    KeyEvents events;
+    Typed typed;
     for (std::size_t i = 0; i < size; ++i) {
         // The same byte first arrives after Stop, before the port has closed.
         const DecoderState before = state;
-        KeyEvents stopped;
-        DispatchReceivedByte(stopped, state, encoding, false, data[i], ConvertCodePage);
+        Typed stopped;
+        Dispatch(stopped, state, encoding, false, data[i]);
         FUZZ_CHECK(SameState(state, before));
         Typed single;
         TypeSingleByte(single, encoding, data[i]);
-        FUZZ_CHECK(TypedOf(stopped) == single);
+        FUZZ_CHECK(stopped == single);
 
-        DispatchReceivedByte(events, state, encoding, true, data[i], ConvertCodePage);
+        Dispatch(typed, state, encoding, true, data[i]);
         CheckStateRanges(state);
         if (encoding == 3)
             FUZZ_CHECK(!state.bLeadPending);
         else
             FUZZ_CHECK(state.nUtf8Length == 0);
     }
-    FUZZ_CHECK(TypedOf(events) == Reference(encoding, data, size));
+    FUZZ_CHECK(typed == Reference(encoding, data, size));
 }
 
 void MixedCommands(const std::uint8_t* data, std::size_t size)
@@ -271,9 +251,14 @@ void MixedCommands(const std::uint8_t* data, std::size_t size)
             break;
         }
         const bool portOpen = (command & 0x20) == 0;
-        KeyEvents events;
-        DispatchReceivedByte(events, state, EncodingOf(command & 0x1F), portOpen, data[i + 1], ConvertCodePage);
-        TypedOf(events);
+        const int encoding = EncodingOf(command & 0x1F);
+        Typed typed;
+        Dispatch(typed, state, encoding, portOpen, data[i + 1]);
+        if (!portOpen) {
+            Typed single;
+            TypeSingleByte(single, encoding, data[i + 1]);
+            FUZZ_CHECK(typed == single);
+        }
         CheckStateRanges(state);
     }
 }

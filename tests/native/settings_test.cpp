@@ -21,7 +21,8 @@ struct FakeIni {
     int autostartQueries = 0;
     bool registered = true;
 
-    SettingsOutcome Load(int portCount)
+    // preselected: the port list's selection when the load runs.
+    SettingsOutcome Load(int portCount, int preselected = 0)
     {
         return DecideSettings(
             [this](const char16_t* section, const char16_t* key) {
@@ -32,7 +33,7 @@ struct FakeIni {
                 ++autostartQueries;
                 return registered;
             },
-            portCount);
+            portCount, preselected);
     }
 };
 
@@ -69,6 +70,39 @@ TEST(SettingsLoad, FirstStartWritesTheTenDefaultsInOrder)
     EXPECT_EQ(std::u16string(out.dataBits), u"8");
     EXPECT_EQ(std::u16string(out.stopBits), u"1");
     EXPECT_FALSE(out.bootRun || out.runMini || out.runStart);
+}
+
+TEST(SettingsLoad, AMissingPortKeepsThePreselectedEntryAndStoresIt)
+{
+    struct Case {
+        const char* what;
+        int portCount;
+        int preselected;
+        int position;
+    };
+    const Case cases[] = {
+        { "a scanner preselected", 3, 2, 2 },
+        { "no scanner: the first port", 3, 0, 0 },
+        { "an empty list", 0, -1, 0 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeIni ini;
+        const SettingsOutcome out = ini.Load(c.portCount, c.preselected);
+        EXPECT_EQ(out.portPosition, c.position);
+        ASSERT_EQ(out.writes.size(), 10u);
+        EXPECT_EQ(WrittenKeys(out)[4], u"ComPort=" + std::u16string(1, static_cast<char16_t>(u'0' + c.position)));
+    }
+
+    // A stored position is applied as it is, whatever the list preselected.
+    for (const char16_t* stored : { u"0", u"1", u"7" }) {
+        FakeIni ini;
+        ini.values[{ u"Uart Setting", u"ComPort" }] = stored;
+        const SettingsOutcome out = ini.Load(3, 2);
+        EXPECT_EQ(out.portPosition, stored[0] == u'1' ? 1 : 0) << Utf8(stored);
+        for (const SettingWrite& w : out.writes)
+            EXPECT_NE(std::u16string(w.key), u"ComPort") << Utf8(stored);
+    }
 }
 
 TEST(SettingsLoad, ValuesAndTheirEdgeCases)

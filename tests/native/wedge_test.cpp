@@ -1,9 +1,11 @@
-// The decoders and the byte-to-key rules, byte by byte, as the window sees them.
+// The decoders and the dispatcher, byte by byte: which typing operation each
+// received byte ends up in, and the key-event rules those operations build on.
 #include "KeyEvents.h"
 #include "code_page_for_tests.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -11,44 +13,36 @@ using namespace tapwire;
 
 namespace {
 
-// What a run of bytes types: Unicode units as themselves, virtual keys as
-// "<VK n>". Checks on the way that every press is a down event then its up event.
-std::u16string Typed(const std::vector<KeyEvent>& events)
+// The calls the dispatcher makes, one entry each: "U+0041" for a Unicode
+// unit, "raw 0D" for a byte under "ASCII", "cp1252 80" for a byte through a
+// code page.
+std::string g_calls;
+
+void Record(const char* format, unsigned a, unsigned b = 0)
 {
-    std::u16string text;
-    for (size_t i = 0; i < events.size(); i += 2) {
-        const KeyEvent& down = events[i];
-        EXPECT_LT(i + 1, events.size()) << "a key-down without its key-up";
-        if (i + 1 >= events.size())
-            break;
-        const KeyEvent& up = events[i + 1];
-        EXPECT_EQ(down.wVk, up.wVk);
-        EXPECT_EQ(down.wScan, up.wScan);
-        EXPECT_EQ(up.dwFlags, down.dwFlags | kKeyEventKeyUp);
-        EXPECT_EQ(down.dwFlags & kKeyEventKeyUp, 0u);
-        if (down.dwFlags & kKeyEventUnicode) {
-            EXPECT_EQ(down.wVk, 0);
-            text.push_back(static_cast<char16_t>(down.wScan));
-        } else {
-            EXPECT_EQ(down.wScan, 0);
-            text += u"<VK" + std::u16string(1, static_cast<char16_t>(u'0' + down.wVk / 10)) +
-                    std::u16string(1, static_cast<char16_t>(u'0' + down.wVk % 10)) + u">";
-        }
-    }
-    return text;
+    char entry[32];
+    std::snprintf(entry, sizeof entry, format, a, b);
+    g_calls += (g_calls.empty() ? "" : ", ") + std::string(entry);
 }
+
+const TypingOperations kRecorder = {
+    [](std::uint16_t unit) { Record("U+%04X", unit); },
+    [](std::uint8_t b) { Record("raw %02X", b); },
+    [](std::uint8_t b, unsigned codePage) { Record("cp%u %02X", codePage, b); },
+};
 
 struct Wedge {
     DecoderState state;
     int encoding = ENC_ASCII;
     bool portOpen = true;
+    CodePageConverter convert = ConvertWithIconv;
 
-    std::u16string Feed(const std::vector<std::uint8_t>& bytes)
+    std::string Feed(const std::vector<std::uint8_t>& bytes)
     {
-        std::vector<KeyEvent> events;
+        g_calls.clear();
         for (std::uint8_t b : bytes)
-            DispatchReceivedByte(events, state, encoding, portOpen, b, ConvertWithIconv);
-        return Typed(events);
+            DispatchReceivedByte(state, encoding, portOpen, b, convert, kRecorder);
+        return g_calls;
     }
 };
 
@@ -65,50 +59,49 @@ std::string Hex(const std::vector<std::uint8_t>& bytes)
 
 } // namespace
 
-TEST(Wedge, EachEncodingTypesWhatItsBytesMean)
+TEST(Wedge, EachEncodingHandsItsBytesToTheirTypingOperation)
 {
     struct Case {
         int encoding;
         std::vector<std::uint8_t> bytes;
-        std::u16string typed;
+        const char* calls;
     };
     const Case cases[] = {
-        // ASCII: control keys as virtual keys, everything else as its Latin-1 unit.
-        { ENC_ASCII, { 0x41, 0x0D, 0x0A }, u"A<VK13><VK10>" },
-        { ENC_ASCII, { 0x08, 0x09, 0x1B, 0x00 }, u"<VK08><VK09>\u001B" + std::u16string(1, u'\0') },
-        { ENC_ASCII, { 0xE9, 0x80 }, u"\u00E9\u0080" },
+        // ASCII: every byte raw, keys and 0 included.
+        { ENC_ASCII, { 0x41, 0x0D, 0x0A, 0xE9, 0x00 }, "raw 41, raw 0D, raw 0A, raw E9, raw 00" },
         // Unicode, both byte orders; bytes taken unsigned; 00 00 types nothing.
-        { ENC_UNICODE, { 0x41, 0x00, 0x8C, 0x4E, 0xE9, 0x00, 0x00, 0x00 }, u"A\u4E8C\u00E9" },
-        { ENC_UNICODE_BE, { 0x00, 0x41, 0x4E, 0x8C }, u"A\u4E8C" },
-        // UTF-8, one to four bytes; a four-byte character as its surrogate pair.
-        { ENC_UTF8, { 0x41, 0xC3, 0xA9, 0xE4, 0xB8, 0xAD, 0x0D }, u"A\u00E9\u4E2D<VK13>" },
-        { ENC_UTF8, { 0xF0, 0x9F, 0x98, 0x80 }, u"\U0001F600" },
-        // A continuation byte without a lead is passed on (ANSI code page 1252 here).
-        { ENC_UTF8, { 0x80 }, u"\u20AC" },
+        { ENC_UNICODE, { 0x41, 0x00, 0x8C, 0x4E, 0xE9, 0x00, 0x00, 0x00 }, "U+0041, U+4E8C, U+00E9" },
+        { ENC_UNICODE_BE, { 0x00, 0x41, 0x4E, 0x8C }, "U+0041, U+4E8C" },
+        // UTF-8, one to four bytes; single bytes through the ANSI code page; a
+        // four-byte character as its surrogate pair.
+        { ENC_UTF8, { 0x41, 0xC3, 0xA9, 0xE4, 0xB8, 0xAD, 0x0D }, "cp0 41, U+00E9, U+4E2D, cp0 0D" },
+        { ENC_UTF8, { 0xF0, 0x9F, 0x98, 0x80 }, "U+D83D, U+DE00" },
+        // A continuation byte without a lead is passed on.
+        { ENC_UTF8, { 0x80 }, "cp0 80" },
         // Later bytes count by their low six bits only: the ASCII byte is swallowed.
-        { ENC_UTF8, { 0xC3, 0x41, 0x42 }, u"\u00C1B" },
+        { ENC_UTF8, { 0xC3, 0x41, 0x42 }, "U+00C1, cp0 42" },
         // F8 to FF lead four bytes; beyond U+10FFFF the replacement character.
-        { ENC_UTF8, { 0xF7, 0xBF, 0xBF, 0xBF }, u"\uFFFD" },
+        { ENC_UTF8, { 0xF7, 0xBF, 0xBF, 0xBF }, "U+FFFD" },
         // An overlong zero completes with value 0: nothing typed.
-        { ENC_UTF8, { 0xC0, 0x80, 0x41 }, u"A" },
+        { ENC_UTF8, { 0xC0, 0x80, 0x41 }, "cp0 41" },
         // GBK: a pair through code page 936; any byte completes a pending pair.
-        { ENC_GBK, { 0x41, 0xD6, 0xD0, 0x0D }, u"A\u4E2D<VK13>" },
-        { ENC_GBK, { 0xD6, 0x0D, 0x41 }, u"A" },   // D6 0D is no character: nothing
+        { ENC_GBK, { 0x41, 0xD6, 0xD0, 0x0D }, "cp0 41, U+4E2D, cp0 0D" },
+        { ENC_GBK, { 0xD6, 0x0D, 0x41 }, "cp0 41" },   // no text for D6 0D here: nothing
         // Shift-JIS: half-width katakana are single bytes through the ANSI code page.
-        { ENC_SHIFT_JIS, { 0x82, 0xA0, 0x41 }, u"\u3042A" },
-        { ENC_SHIFT_JIS, { 0xB1 }, u"\u00B1" },
+        { ENC_SHIFT_JIS, { 0x82, 0xA0, 0x41 }, "U+3042, cp0 41" },
+        { ENC_SHIFT_JIS, { 0xB1 }, "cp0 B1" },
         // The single-byte code pages.
-        { ENC_THAI, { 0xE9 }, u"\u0E49" },
-        { ENC_LATIN1, { 0x80, 0xE9, 0x09 }, u"\u20AC\u00E9<VK09>" },
-        { ENC_ARABIC, { 0xC7 }, u"\u0627" },
+        { ENC_THAI, { 0xE9 }, "cp874 E9" },
+        { ENC_LATIN1, { 0x80, 0xE9, 0x09 }, "cp1252 80, cp1252 E9, cp1252 09" },
+        { ENC_ARABIC, { 0xC7 }, "cp1256 C7" },
         // An index from a hand-edited settings file types nothing.
-        { 9, { 0x41, 0x0D }, u"" },
-        { -1, { 0x41 }, u"" },
+        { 9, { 0x41, 0x0D }, "" },
+        { -1, { 0x41 }, "" },
     };
     for (const Case& c : cases) {
         Wedge wedge;
         wedge.encoding = c.encoding;
-        EXPECT_EQ(wedge.Feed(c.bytes), c.typed) << "encoding " << c.encoding << ": " << Hex(c.bytes);
+        EXPECT_EQ(wedge.Feed(c.bytes), c.calls) << "encoding " << c.encoding << ": " << Hex(c.bytes);
     }
 }
 
@@ -116,40 +109,108 @@ TEST(Wedge, StoppedPortPassesBytesOnAndLeavesTheStateAlone)
 {
     Wedge wedge;
     wedge.encoding = ENC_GBK;
-    EXPECT_EQ(wedge.Feed({ 0xD6 }), u"");
+    EXPECT_EQ(wedge.Feed({ 0xD6 }), "");
     wedge.portOpen = false;
     // Typed as single bytes through the ANSI code page; the held lead stays.
-    EXPECT_EQ(wedge.Feed({ 0xE9, 0x41 }), u"\u00E9A");
+    EXPECT_EQ(wedge.Feed({ 0xE9, 0x41 }), "cp0 E9, cp0 41");
     EXPECT_TRUE(wedge.state.bLeadPending);
     wedge.portOpen = true;
-    EXPECT_EQ(wedge.Feed({ 0xD0 }), u"\u4E2D");
+    EXPECT_EQ(wedge.Feed({ 0xD0 }), "U+4E2D");
 }
 
 TEST(Wedge, StopResetDropsAHalfReceivedUtf8Character)
 {
     Wedge wedge;
     wedge.encoding = ENC_UTF8;
-    EXPECT_EQ(wedge.Feed({ 0xE4, 0xB8 }), u"");
+    EXPECT_EQ(wedge.Feed({ 0xE4, 0xB8 }), "");
     // What Stop (and choosing UTF-8) does to the state.
     wedge.state.bLeadPending = false;
     wedge.state.nUtf8Length = 0;
-    EXPECT_EQ(wedge.Feed({ 0xE4, 0xB8, 0xAD }), u"\u4E2D");
+    EXPECT_EQ(wedge.Feed({ 0xE4, 0xB8, 0xAD }), "U+4E2D");
 }
 
 TEST(Wedge, ALeadHeldUnderOneEncodingIsCompletedUnderTheNext)
 {
     Wedge wedge;
     wedge.encoding = ENC_GBK;
-    EXPECT_EQ(wedge.Feed({ 0x8C }), u"");
+    EXPECT_EQ(wedge.Feed({ 0x8C }), "");
     wedge.encoding = ENC_UNICODE;
-    EXPECT_EQ(wedge.Feed({ 0x4E }), u"\u4E8C");
+    EXPECT_EQ(wedge.Feed({ 0x4E }), "U+4E8C");
 }
 
-TEST(Wedge, CodePageByteWithoutTextTypesNothing)
+// What a code page may make of a lead byte and a control byte: no text, one
+// stand-in character for the two, or a stand-in followed by the control byte
+// as a character of its own.
+bool ConvertToNothing(unsigned, const std::uint8_t*, int, std::u16string& units)
 {
-    std::vector<KeyEvent> events;
-    AddCodePageByte(events, 0x41, 12345, ConvertWithIconv);   // no such code page
-    EXPECT_TRUE(events.empty());
-    AddCodePageByte(events, 0x00, 12345, ConvertWithIconv);   // 0 is its own terminator
-    EXPECT_EQ(Typed(events), std::u16string(1, u'\0'));
+    units.clear();
+    return false;
+}
+bool ConvertToOneStandIn(unsigned, const std::uint8_t*, int count, std::u16string& units)
+{
+    units = count == 2 ? u"?" : u"";
+    return count == 2;
+}
+bool ConvertToStandInAndControl(unsigned, const std::uint8_t* bytes, int count, std::u16string& units)
+{
+    units = count == 2 ? u"?" + std::u16string(1, static_cast<char16_t>(bytes[1])) : u"";
+    return count == 2;
+}
+
+TEST(Wedge, AControlByteAfterALeadByteIsConsumedIntoThePair)
+{
+    struct Pair {
+        int encoding;
+        std::uint8_t lead, control;
+    };
+    struct Conversion {
+        CodePageConverter convert;
+        const char* calls;   // for the pair and the 41 after it
+    };
+    const Conversion conversions[] = {
+        { ConvertToNothing, "cp0 41" },
+        { ConvertToOneStandIn, "U+003F, cp0 41" },
+        { ConvertToStandInAndControl, "U+003F, cp0 41" },
+    };
+    for (const Pair& pair : { Pair{ ENC_GBK, 0xD6, 0x0D }, Pair{ ENC_SHIFT_JIS, 0x81, 0x0A }, Pair{ ENC_GBK, 0xD6, 0x09 } }) {
+        for (const Conversion& conversion : conversions) {
+            Wedge wedge;
+            wedge.encoding = pair.encoding;
+            wedge.convert = conversion.convert;
+            EXPECT_EQ(wedge.Feed({ pair.lead, pair.control, 0x41 }), conversion.calls)
+                << "encoding " << pair.encoding << ": " << Hex({ pair.lead, pair.control });
+        }
+    }
+}
+
+TEST(KeyEvents, AKeyPressIsItsDownEventThenItsUpEvent)
+{
+    EXPECT_EQ(UnicodeKeyPress(u'\u4E2D'),
+              (KeyPress{ { { 0, 0x4E2D, kKeyEventUnicode }, { 0, 0x4E2D, kKeyEventUnicode | kKeyEventKeyUp } } }));
+    EXPECT_EQ(VirtualKeyPress(0x0D), (KeyPress{ { { 0x0D, 0, 0 }, { 0x0D, 0, kKeyEventKeyUp } } }));
+
+    std::vector<int> keys;
+    for (int b = 0; b < 256; ++b) {
+        if (IsKeyByte(static_cast<std::uint8_t>(b)))
+            keys.push_back(b);
+    }
+    EXPECT_EQ(keys, (std::vector<int>{ 0x08, 0x09, 0x0A, 0x0D }));
+}
+
+TEST(KeyEvents, ACodePageByteStandsForTheFirstUnitOfItsText)
+{
+    struct Case {
+        std::uint8_t b;
+        unsigned codePage;
+        std::optional<char16_t> unit;
+    };
+    const Case cases[] = {
+        { 0x80, 1252, u'\u20AC' },
+        { 0xE9, 874, u'\u0E49' },
+        { 0xC7, 1256, u'\u0627' },
+        { 0x41, 12345, std::nullopt },   // no such code page: no text
+        { 0x00, 12345, u'\0' },          // 0 is its own terminator
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CodePageByteUnit(c.b, c.codePage, ConvertWithIconv), c.unit) << c.codePage << " " << int(c.b);
 }

@@ -4,6 +4,7 @@
 #include "SerialPort.h"
 
 #include "HarnessEnv.h"
+#include "Measure.h"
 #include "ScannerPort.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,8 @@
 
 using wineharness::ComPair;
 using wineharness::ComPairs;
+using wineharness::HandleCountOf;
+using wineharness::OpenDescriptorsOnPort;
 using wineharness::ScannerPort;
 
 namespace {
@@ -186,20 +189,29 @@ TEST(SerialPortPty, ReopeningWhileTheThreadIsBlockedInASendDoesNotDeadlock)
     }
 }
 
+// Wine does not refuse a second open of a serial device, so opening the port
+// again would prove nothing: what shows that the port is free is that no
+// descriptor of the pty is left, here or in the wineserver, and that the
+// process holds as many handles as before.
 TEST(SerialPortPty, TheObjectsEndWaitsForItsThreadAndFreesThePort)
 {
     const ComPair pair = ComPairs().at(0);
-    {
+    const auto runPort = [&](const std::function<void()>& whileRunning) {
         CSerialPort port;
         COwnerWnd owner(port);
         ASSERT_TRUE(OpenFor(port, owner, pair));
         ASSERT_TRUE(port.StartPortThread());
         ::Sleep(20);
-    }
-    // The port was closed: it opens again, exclusively.
-    CSerialPort again;
-    COwnerWnd owner(again);
-    EXPECT_TRUE(OpenFor(again, owner, pair));
+        whileRunning();
+    };
+    // A first round makes what the process keeps for good once it is made.
+    runPort([] {});
+    const size_t nHandles = HandleCountOf(::GetCurrentProcessId());
+    const int nDescriptors = OpenDescriptorsOnPort(pair.appPort);
+
+    runPort([&] { EXPECT_GT(OpenDescriptorsOnPort(pair.appPort), nDescriptors) << "the open port is not seen"; });
+    EXPECT_EQ(OpenDescriptorsOnPort(pair.appPort), nDescriptors) << "the pty is still held";
+    EXPECT_EQ(HandleCountOf(::GetCurrentProcessId()), nHandles);
 }
 
 // The monitor thread waits for port events with an overlapped WaitCommEvent on

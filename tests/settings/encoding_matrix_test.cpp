@@ -108,3 +108,43 @@ TEST_F(SettingsTest, EveryEncodingTypesItsExampleBytes)
     EXPECT_TRUE(target.IsForeground());
     EXPECT_TRUE(ClosesCleanly(app));
 }
+
+// A lead byte of GBK or Shift-JIS followed by a carriage return, line feed or
+// tab, through the system's real conversion: the control byte is consumed into
+// the pair, typed neither as its key nor as its control character; what the
+// code page makes of the pair is typed (this Wine gives one character for
+// each: "?" for GBK, U+30FB for Shift-JIS), and the byte after it as usual.
+TEST_F(SettingsTest, AControlByteAfterALeadByteIsConsumedIntoThePair)
+{
+    PortDevices ports(1);
+    TapwireApp app;
+    SettingsValues values;
+    values.runStart = "1";
+    values.encoding = "4";
+    WriteFileBytes(app.SettingsPath(), IniText(SettingsFile(values)));
+    const Window dialog = app.Start();
+    AppProbe probe(dialog);
+    ASSERT_TRUE(probe.Sync());
+    ASSERT_EQ(dialog.Child(1017).Text(), JapaneseTexts().buttonStarted) << "the port did not start";
+
+    TargetWindow target;
+    ScannerPort scanner(ports.Pairs()[0].scannerPort);
+    const EncodingCase cases[] = {
+        {4, {0xD6, 0x0D, 0x41}, {Unit('?'), Unit('A')}},
+        {5, {0x81, 0x0A, 0x42}, {Unit(0x30FB), Unit('B')}},
+        {4, {0xD6, 0x09, 0x43}, {Unit('?'), Unit('C')}},
+    };
+    std::vector<Typed> expected;
+    for (const EncodingCase& c : cases) {
+        SCOPED_TRACE("encoding " + std::to_string(c.index));
+        Command(dialog, probe, kEncodingIds[c.index]);
+        scanner.Write(c.bytes);
+        expected.insert(expected.end(), c.typed.begin(), c.typed.end());
+        // The last character of each case comes after the pair: once it is
+        // there, everything the pair typed is there too.
+        std::vector<Typed> typed;
+        WaitUntil([&] { return (typed = TypedFrom(target.Events())).size() >= expected.size(); }, 5000);
+        ASSERT_EQ(typed, expected);
+    }
+    EXPECT_TRUE(ClosesCleanly(app));
+}

@@ -138,8 +138,8 @@ const GUID kUsbDeviceInterface = {0xA5DCBF10, 0x6530, 0x11D2, {0x90, 0x1F, 0x00,
 
 // The list shows the ports' friendly names ("LPT1" left out) in the order the
 // system enumerates them. At start-up the stored port position selects
-// (position 0 on a first start); when one of the maker's scanners arrives,
-// the list is made again with the last scanner selected.
+// (position 0 here); when one of the maker's scanners arrives, the list is
+// made again with the last scanner selected.
 TEST_P(PortList, ListsThePortsAndAScannersArrivalSelectsTheLastScanner)
 {
     const PortListCase& c = GetParam();
@@ -154,6 +154,7 @@ TEST_P(PortList, ListsThePortsAndAScannersArrivalSelectsTheLastScanner)
     ASSERT_EQ(enumerated, registered) << "the case assumes another enumeration order";
 
     TapwireApp app;
+    WriteSettings(app, 0);
     const Window dialog = app.Start();
     const Window list = dialog.Child(kPortList);
     EXPECT_EQ(list.ComboItems(), c.entries);
@@ -205,6 +206,35 @@ INSTANTIATE_TEST_SUITE_P(
                      1},
         PortListCase{"NoPortsAtAll", {}, {}, 0}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A first start, without Config.ini, with a scanner plugged in: the list
+// keeps the scanner's entry that it preselected, the settings file stores
+// that position, and Start opens the scanner's port.
+TEST_F(StartStopTest, FirstStartWithAScannerPluggedInShowsStoresAndOpensTheScanner)
+{
+    const ComPair pair = ComPairs().at(0);
+    AddDevice(ComPort(L"ACPI\\PNP0501\\1", L"Communications Port (COM1)", L"ACPI\\PNP0501"));
+    AddDevice(Scanner(pair.appPort));
+    const std::wstring scannerEntry = L"USB Serial Device (COM" + std::to_wstring(pair.appPort) + L")";
+    TapwireApp app;
+    ASSERT_FALSE(FileExists(app.SettingsPath()));
+    const Window dialog = app.Start();
+    const Window list = dialog.Child(kPortList);
+    ASSERT_EQ(list.ComboItems(), (std::vector<std::wstring>{L"Communications Port (COM1)", scannerEntry}));
+    EXPECT_EQ(list.ComboSelection(), 1);
+    EXPECT_EQ(list.ComboSelectedText(), scannerEntry);
+    const std::optional<std::string> settings = ReadFileBytes(app.SettingsPath());
+    ASSERT_TRUE(settings.has_value()) << "no Config.ini after the first start";
+    EXPECT_EQ(IniValue(ParseIni(*settings), "Uart Setting", "ComPort"), "1");
+
+    TargetWindow target;
+    ASSERT_TRUE(Toggle(dialog, kStartedJapanese)) << "the scanner's port did not open";
+    EXPECT_FALSE(FindMessageBox(app.GetProcess().Id()).has_value());
+    ScannerPort scanner(pair.scannerPort);
+    scanner.Write(std::string("A"));
+    EXPECT_EQ(target.WaitForText(1, 5000), L"A");
+    EXPECT_TRUE(ClosesCleanly(app));
+}
 
 // The table of port names has 256 places: ports beyond them are not listed,
 // and the program goes on working.

@@ -188,15 +188,26 @@ ln -sfn /dev/null "$WINEPREFIX/dosdevices/com$TAPWIRE_BROKEN_PORT"
 # ptys go away under whoever holds them), the file is removed, and the loop
 # above brings the pair back with new ptys under the same names.
 # Likewise unlink-<n> takes the link of COM<n> out of the prefix, as when a
-# device disappears from the system, and link-<n> puts it back.
+# device disappears from the system, and link-<n> puts it back; fds-<n> writes
+# into fds.<n> how many open file descriptors of the processes other than the
+# pair's socat point at the pty behind COM<n> (whether a program still holds
+# the port, whatever its handles say).
 setsid sh -c 'while :; do
-    for request in "$1"/hangup-* "$1"/unlink-* "$1"/link-*; do
+    for request in "$1"/hangup-* "$1"/unlink-* "$1"/link-* "$1"/fds-*; do
         [ -e "$request" ] || continue
         n=${request##*-}
         case "${request##*/}" in
             hangup-*) pkill -f "link=$1/com$n " ;;
             unlink-*) rm -f "$2/com$n" ;;
             link-*) ln -sfn "$1/com$n" "$2/com$n" ;;
+            fds-*)
+                pty=$(readlink -f "$1/com$n")
+                count=0
+                for fd in $(find /proc/[0-9]*/fd -lname "$pty" 2>/dev/null); do
+                    pid=${fd#/proc/}
+                    [ "$(cat "/proc/${pid%%/*}/comm" 2>/dev/null)" = socat ] || count=$((count + 1))
+                done
+                echo "$count" >"$1/fds.$n.new" && mv -f "$1/fds.$n.new" "$1/fds.$n" ;;
         esac
         rm -f "$request"
     done

@@ -1,6 +1,9 @@
 #include "HarnessEnv.h"
 
+#include "IniFile.h"
+
 #include <cstdlib>
+#include <optional>
 #include <sstream>
 
 namespace wineharness {
@@ -152,6 +155,17 @@ void HangUpPair(int appPort)
     Sleep(100);
     if (!WaitUntil([&] { return FileExists(link); }, 5000, 20))
         throw HarnessError("COM" + std::to_string(appPort) + " did not come back after its hang-up");
+}
+
+int OpenDescriptorsOnPort(int appPort)
+{
+    const std::wstring reply = HarnessFile("fds." + std::to_string(appPort));
+    DeleteFileW(reply.c_str());
+    AskHarness("fds-" + std::to_string(appPort));
+    const std::optional<std::string> text = ReadFileBytes(reply);
+    if (!text || text->empty() || text->find_first_not_of("0123456789\n") != std::string::npos)
+        throw HarnessError("the harness did not count the descriptors on COM" + std::to_string(appPort));
+    return std::stoi(*text);
 }
 
 void UnlinkPort(int appPort) { AskHarness("unlink-" + std::to_string(appPort)); }

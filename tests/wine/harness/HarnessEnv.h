@@ -60,6 +60,12 @@ int BrokenPort();
 // pair is there; throws HarnessError when it does not come back in time.
 void HangUpPair(int appPort);
 
+// How many open file descriptors point at the pty behind COM<appPort>, in
+// every process but the pair's own socat (the harness reads them in /proc):
+// whether the port is still held, by the program or by the wineserver on its
+// behalf, whatever the handles say. Throws HarnessError.
+int OpenDescriptorsOnPort(int appPort);
+
 // Takes COM<appPort> out of the prefix (a new open fails, handles already
 // open stay) and puts it back; return once it is done.
 void UnlinkPort(int appPort);
