@@ -326,6 +326,12 @@ UINT CSerialPort::PortThreadProc(LPVOID pParam)
                     DWORD dwCount = 0;
                     {
                         PortLock lock(pPort->m_csPort);
+                        // Setting the mask again ends a wait for an event
+                        // under way; under Wine, CancelIo does not end it on
+                        // a real serial device, and the thread would wait
+                        // for it for ever.
+                        if (bWaitPending)
+                            comm.SetCommMask(pPort->m_hPort, pPort->m_dwEventMask);
                         comm.CancelIo(pPort->m_hPort);
                         if (!comm.GetOverlappedResult(pPort->m_hPort, &pPort->m_ovPort, &dwCount, TRUE))
                             dwCount = 0;

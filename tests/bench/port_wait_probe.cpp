@@ -37,7 +37,10 @@ struct Counts {
     unsigned queuedNothing = 0;  // ClearCommError: nothing queued
     DWORD lastError = 0;
     DWORD lastEvent = 0;
+    double cancelMs = 0;         // a wait still pending at the end: how long its cancel took; -1: never
 };
+
+constexpr DWORD kCancelTimeoutMs = 3000;
 
 double CpuSecondsOfThisProcess()
 {
@@ -80,8 +83,14 @@ Counts Probe(HANDLE hPort, const Variant& variant)
             const double left = kSecondsPerVariant - (SecondsNow() - start);
             if (WaitForSingleObject(overlapped.hEvent, left > 0 ? static_cast<DWORD>(left * 1000) + 1 : 1) !=
                 WAIT_OBJECT_0) {
+                // Still pending at the end: cancelled, and the cancel is
+                // given a bounded time to complete.
                 CancelIo(hPort);
-                GetOverlappedResult(hPort, &overlapped, &count, TRUE);
+                const double cancelled = SecondsNow();
+                if (WaitForSingleObject(overlapped.hEvent, kCancelTimeoutMs) == WAIT_OBJECT_0)
+                    counts.cancelMs = (SecondsNow() - cancelled) * 1000.0;
+                else
+                    counts.cancelMs = -1;
                 break;
             }
             if (!GetOverlappedResult(hPort, &overlapped, &count, FALSE)) {
@@ -136,6 +145,7 @@ int main(int argc, char** argv)
         };
         std::printf("port wait probe on %s, nothing written, %.0f s per variant\n", Narrow(path).c_str(),
                     kSecondsPerVariant);
+        std::fflush(stdout);
         for (const Variant& variant : variants) {
             const double cpuBefore = CpuSecondsOfThisProcess();
             const double before = SecondsNow();
@@ -143,10 +153,46 @@ int main(int argc, char** argv)
             const double seconds = SecondsNow() - before;
             const double cpu = CpuSecondsOfThisProcess() - cpuBefore;
             std::printf("  %-58s %7.1f returns/s (at once %u, pending %u, failed %u, last error %lu, "
-                        "empty event word %u, nothing queued %u)  CPU %4.1f%% of a core\n",
+                        "empty event word %u, nothing queued %u)  CPU %4.1f%% of a core",
                         variant.name, c.returns / seconds, c.atOnce, c.pending, c.failed, c.lastError,
                         c.noEvent, c.queuedNothing, 100.0 * cpu / seconds);
+            if (c.cancelMs < 0)
+                std::printf("  the cancel of the pending wait did not complete within %lu ms", kCancelTimeoutMs);
+            else if (c.cancelMs > 0)
+                std::printf("  cancelled in %.1f ms", c.cancelMs);
+            std::printf("\n");
             std::fflush(stdout);
+        }
+        // How a pending wait can be ended: by CancelIo, or by setting the
+        // event mask again (which ends a pending wait on Windows).
+        for (const bool bySetCommMask : {true, false}) {
+            SetCommMask(hPort, EV_RXCHAR | EV_RXFLAG);
+            OVERLAPPED overlapped{};
+            overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+            DWORD event = 0;
+            const BOOL done = WaitCommEvent(hPort, &event, &overlapped);
+            const bool pending = !done && GetLastError() == ERROR_IO_PENDING;
+            if (pending && WaitForSingleObject(overlapped.hEvent, 500) == WAIT_TIMEOUT) {
+                const double start = SecondsNow();
+                if (bySetCommMask)
+                    SetCommMask(hPort, EV_RXCHAR | EV_RXFLAG);
+                else
+                    CancelIo(hPort);
+                const bool ended = WaitForSingleObject(overlapped.hEvent, kCancelTimeoutMs) == WAIT_OBJECT_0;
+                DWORD count = 0;
+                const BOOL result = ended && GetOverlappedResult(hPort, &overlapped, &count, FALSE);
+                std::printf("  a pending wait ended by %-12s %s", bySetCommMask ? "SetCommMask" : "CancelIo",
+                            ended ? "" : "did not end within 3000 ms");
+                if (ended)
+                    std::printf("ended in %.1f ms (%s, error %lu)", (SecondsNow() - start) * 1000.0,
+                                result ? "success" : "failure", result ? 0ul : GetLastError());
+                std::printf("\n");
+            } else {
+                std::printf("  a wait to end by %s: it did not stay pending\n",
+                            bySetCommMask ? "SetCommMask" : "CancelIo");
+            }
+            std::fflush(stdout);
+            CloseHandle(overlapped.hEvent);
         }
         CloseHandle(hPort);
     } catch (const std::exception& error) {

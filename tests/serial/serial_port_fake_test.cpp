@@ -594,3 +594,92 @@ TEST_F(IdlePortTest, ALineThatBreaksUnderTheReadIsReportedOnceAndTheStopEndsTheT
     EXPECT_EQ(IdleComm::portCalls, calls) << "the thread went on calling a broken port";
     EXPECT_EQ(IdleComm::warnings, 1);
 }
+
+// --- the monitor thread on a real serial device under Wine --------------------
+
+namespace {
+
+// A wait for an event that stays pending (nothing comes) and that CancelIo
+// does not end, as on a real serial device under Wine; setting the mask
+// again ends it.
+struct DeviceComm {
+    static OVERLAPPED* pendingWait;
+    static std::atomic<bool> waiting;
+    static std::atomic<bool> waitedInVain;
+    static std::atomic<bool> closed;
+
+    static BOOL WINAPI WaitCommEvent(HANDLE, LPDWORD, LPOVERLAPPED pOverlapped)
+    {
+        ::ResetEvent(pOverlapped->hEvent);
+        pendingWait = pOverlapped;
+        waiting = true;
+        ::SetLastError(ERROR_IO_PENDING);
+        return FALSE;
+    }
+    static BOOL WINAPI SetCommMask(HANDLE, DWORD)
+    {
+        if (pendingWait)
+            ::SetEvent(pendingWait->hEvent);
+        return TRUE;
+    }
+    static BOOL WINAPI GetOverlappedResult(HANDLE, LPOVERLAPPED pOverlapped, LPDWORD pCount, BOOL bWait)
+    {
+        *pCount = 0;
+        if (bWait && ::WaitForSingleObject(pOverlapped->hEvent, 5000) != WAIT_OBJECT_0)
+            waitedInVain = true;
+        ::SetLastError(ERROR_OPERATION_ABORTED);
+        return FALSE;
+    }
+    static BOOL WINAPI ClearCommError(HANDLE, LPDWORD pErrors, LPCOMSTAT pStat)
+    {
+        *pErrors = 0;
+        *pStat = {};
+        return TRUE;
+    }
+    static BOOL WINAPI CloseHandle(HANDLE)
+    {
+        closed = true;
+        return TRUE;
+    }
+};
+OVERLAPPED* DeviceComm::pendingWait;
+std::atomic<bool> DeviceComm::waiting;
+std::atomic<bool> DeviceComm::waitedInVain;
+std::atomic<bool> DeviceComm::closed;
+
+} // namespace
+
+// The stop ends the wait for an event under way before it waits for its
+// completion, even where CancelIo does not end it.
+TEST(SerialPortThread, AStopEndsAWaitThatCancelIoDoesNotEnd)
+{
+    CommApi comm = RealCommApi();
+    comm.CreateFileW = [](LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) -> HANDLE {
+        return reinterpret_cast<HANDLE>(0x4242);
+    };
+    comm.SetCommTimeouts = [](HANDLE, LPCOMMTIMEOUTS) -> BOOL { return TRUE; };
+    comm.GetCommState = [](HANDLE, LPDCB) -> BOOL { return TRUE; };
+    comm.BuildCommDCBW = [](LPCWSTR, LPDCB) -> BOOL { return TRUE; };
+    comm.SetCommState = [](HANDLE, LPDCB) -> BOOL { return TRUE; };
+    comm.PurgeComm = [](HANDLE, DWORD) -> BOOL { return TRUE; };
+    comm.CancelIo = [](HANDLE) -> BOOL { return TRUE; };
+    comm.SetCommMask = DeviceComm::SetCommMask;
+    comm.WaitCommEvent = DeviceComm::WaitCommEvent;
+    comm.GetOverlappedResult = DeviceComm::GetOverlappedResult;
+    comm.ClearCommError = DeviceComm::ClearCommError;
+    comm.CloseHandle = DeviceComm::CloseHandle;
+    DeviceComm::pendingWait = nullptr;
+    DeviceComm::waiting = false;
+    DeviceComm::waitedInVain = false;
+    DeviceComm::closed = false;
+
+    CSerialPort port;
+    port.SetCommApi(&comm);
+    CByteWnd owner(port);
+    ASSERT_TRUE(port.OpenPort(&owner, 5, 9600, L'N', 8, 1, EV_RXCHAR | EV_RXFLAG, 512));
+    ASSERT_TRUE(port.StartPortThread());
+    ASSERT_TRUE(PumpUntil([] { return DeviceComm::waiting.load(); }));
+    port.SwitchPort(FALSE);
+    ASSERT_TRUE(PumpUntil([] { return DeviceComm::closed.load(); })) << "the thread did not end";
+    EXPECT_FALSE(DeviceComm::waitedInVain) << "the stop waited for a wait that nothing ended";
+}
