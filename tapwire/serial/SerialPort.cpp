@@ -10,6 +10,8 @@ namespace {
 constexpr DWORD kPurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
 constexpr DWORD kPortTimeoutMs = 1000;
 constexpr DWORD kThreadExitCode = 100;
+// How long a cancelled wait for a port event is given to end by itself.
+constexpr DWORD kCancelGraceMs = 50;
 constexpr size_t kWarningBufferBytes = 200;
 // "串口错误" (port error) in GBK, shown through the narrow-character message box.
 const char kWarningCaption[] = "\xB4\xAE\xBF\xDA\xB4\xED\xCE\xF3";
@@ -326,13 +328,13 @@ UINT CSerialPort::PortThreadProc(LPVOID pParam)
                     DWORD dwCount = 0;
                     {
                         PortLock lock(pPort->m_csPort);
-                        // Setting the mask again ends a wait for an event
-                        // under way; under Wine, CancelIo does not end it on
-                        // a real serial device, and the thread would wait
-                        // for it for ever.
-                        if (bWaitPending)
-                            comm.SetCommMask(pPort->m_hPort, pPort->m_dwEventMask);
                         comm.CancelIo(pPort->m_hPort);
+                        // Under Wine, CancelIo does not end a wait for an
+                        // event on a real serial device, and the thread would
+                        // wait for it for ever; setting the mask again ends
+                        // it there (and on Windows).
+                        if (bWaitPending && ::WaitForSingleObject(pPort->m_ovPort.hEvent, kCancelGraceMs) == WAIT_TIMEOUT)
+                            comm.SetCommMask(pPort->m_hPort, pPort->m_dwEventMask);
                         if (!comm.GetOverlappedResult(pPort->m_hPort, &pPort->m_ovPort, &dwCount, TRUE))
                             dwCount = 0;
                     }
@@ -357,7 +359,8 @@ UINT CSerialPort::PortThreadProc(LPVOID pParam)
             pPort->m_bThreadActive = FALSE;
             AfxEndThread(kThreadExitCode);
         }
-        case WAIT_OBJECT_0 + 1:
+        case WAIT_OBJECT_0 + 1: {
+            const bool bFromRead = bReadPending;
             if (bReadPending) {
                 bReadPending = false;
                 const ReadResult result = pPort->FinishFirstByteRead();
@@ -376,9 +379,12 @@ UINT CSerialPort::PortThreadProc(LPVOID pParam)
             } else {
                 bWaitPending = false;   // its event is set: the wait has completed
             }
-            if (pPort->ServePortEvent(comstat) == 0)
+            // After a first byte the thread waits for the port's event again,
+            // as after any other.
+            if (pPort->ServePortEvent(comstat) == 0 && !bFromRead)
                 next = NextWait::FirstByte;
             break;
+        }
         case WAIT_OBJECT_0 + 2:
             SendTxBuffer(pPort);
             break;
