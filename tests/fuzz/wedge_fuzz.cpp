@@ -176,9 +176,7 @@ Typed Reference(int encoding, const std::uint8_t* data, std::size_t size)
               // a control byte after the lead, which is consumed into the pair
         while (i < size) {
             const std::uint8_t b = data[i];
-            const bool lead = encoding == 4 ? b >= 0x80
-                                            : (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xEA) ||
-                                                  (b >= 0xFA && b <= 0xFC);
+            const bool lead = encoding == 4 ? b >= 0x80 : (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
             if (!lead) {
                 TypeSingleByte(typed, encoding, b);
                 ++i;

@@ -105,6 +105,52 @@ TEST(Wedge, EachEncodingHandsItsBytesToTheirTypingOperation)
     }
 }
 
+// A pair starts exactly at a lead byte of the code page: at the edges of the
+// lead byte ranges, a lead byte and the next byte go to the code page as one
+// pair, any other byte is a single byte. The 41 after each case shows that
+// nothing of it is left over.
+TEST(Wedge, APairStartsExactlyAtALeadByteOfTheCodePage)
+{
+    struct Case {
+        int encoding;
+        std::vector<std::uint8_t> bytes;
+        const char* calls;   // then the 41's
+    };
+    const Case cases[] = {
+        { ENC_SHIFT_JIS, { 0x80 }, "cp0 80" },
+        { ENC_SHIFT_JIS, { 0x81, 0x40 }, "U+3000" },
+        { ENC_SHIFT_JIS, { 0x9F, 0xFC }, "U+6ECC" },
+        { ENC_SHIFT_JIS, { 0xA0 }, "cp0 A0" },
+        { ENC_SHIFT_JIS, { 0xE0, 0x40 }, "U+6F3E" },
+        { ENC_SHIFT_JIS, { 0xEA, 0xA4 }, "U+7199" },
+        // Leads of pairs this converter has no character for: nothing.
+        { ENC_SHIFT_JIS, { 0xEB, 0x40 }, "" },
+        { ENC_SHIFT_JIS, { 0xEC, 0x9F }, "" },
+        // The NEC-selected IBM extensions, the same kanji as at FA to FC.
+        { ENC_SHIFT_JIS, { 0xED, 0x40 }, "U+7E8A" },
+        { ENC_SHIFT_JIS, { 0xEE, 0xEC }, "U+9ED1" },
+        { ENC_SHIFT_JIS, { 0xEE, 0xFC }, "U+FF02" },
+        // The user-defined area.
+        { ENC_SHIFT_JIS, { 0xF0, 0x40 }, "U+E000" },
+        { ENC_SHIFT_JIS, { 0xF9, 0xFC }, "U+E757" },
+        // The IBM extensions.
+        { ENC_SHIFT_JIS, { 0xFA, 0x40 }, "U+2170" },
+        { ENC_SHIFT_JIS, { 0xFC, 0x4B }, "U+9ED1" },
+        { ENC_SHIFT_JIS, { 0xFD }, "cp0 FD" },
+        { ENC_SHIFT_JIS, { 0xFF }, "cp0 FF" },
+        { ENC_SHIFT_JIS, { 0x4B, 0xED, 0x40, 0xF0, 0x40, 0x4C }, "cp0 4B, U+7E8A, U+E000, cp0 4C" },
+    };
+    for (const Case& c : cases) {
+        Wedge wedge;
+        wedge.encoding = c.encoding;
+        std::vector<std::uint8_t> bytes = c.bytes;
+        bytes.push_back(0x41);
+        const std::string after = "cp0 41";
+        EXPECT_EQ(wedge.Feed(bytes), *c.calls ? c.calls + (", " + after) : after)
+            << "encoding " << c.encoding << ": " << Hex(bytes);
+    }
+}
+
 TEST(Wedge, StoppedPortPassesBytesOnAndLeavesTheStateAlone)
 {
     Wedge wedge;
