@@ -25,6 +25,11 @@ void TypeSingleByte(const TypingOperations& typing, int encoding, std::uint8_t b
     case ENC_ASCII:
         typing.pfnTypeRawByte(b);
         break;
+    case ENC_SHIFT_JIS:
+        // Whatever the system's ANSI code page: half-width katakana are
+        // single bytes of Shift-JIS.
+        typing.pfnTypeCodePageByte(b, 932);
+        break;
     case ENC_THAI:
         typing.pfnTypeCodePageByte(b, 874);
         break;

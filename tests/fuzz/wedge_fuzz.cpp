@@ -100,15 +100,19 @@ void TypeUnit(Typed& typed, std::uint32_t unit)
 }
 
 // The single-byte path of an encoding: raw under ASCII, its own code page for
-// Thai, Latin 1 and Arabic, the ANSI code page (0) for the decoding ones.
+// Shift-JIS, Thai, Latin 1 and Arabic, the ANSI code page (0) for the other
+// decoding ones.
 void TypeSingleByte(Typed& typed, int encoding, std::uint8_t b)
 {
     switch (encoding) {
     case 0:
         typed.push_back({ Call::kRaw, b, 0 });
         break;
-    case 1: case 2: case 3: case 4: case 5:
+    case 1: case 2: case 3: case 4:
         typed.push_back({ Call::kCodePage, b, 0 });
+        break;
+    case 5:
+        typed.push_back({ Call::kCodePage, b, 932 });
         break;
     case 6:
         typed.push_back({ Call::kCodePage, b, 874 });

@@ -87,9 +87,10 @@ TEST(Wedge, EachEncodingHandsItsBytesToTheirTypingOperation)
         // GBK: a pair through code page 936; any byte completes a pending pair.
         { ENC_GBK, { 0x41, 0xD6, 0xD0, 0x0D }, "cp0 41, U+4E2D, cp0 0D" },
         { ENC_GBK, { 0xD6, 0x0D, 0x41 }, "cp0 41" },   // no text for D6 0D here: nothing
-        // Shift-JIS: half-width katakana are single bytes through the ANSI code page.
-        { ENC_SHIFT_JIS, { 0x82, 0xA0, 0x41 }, "U+3042, cp0 41" },
-        { ENC_SHIFT_JIS, { 0xB1 }, "cp0 B1" },
+        // Shift-JIS: single bytes, half-width katakana and keys among them,
+        // through code page 932, whatever the ANSI code page.
+        { ENC_SHIFT_JIS, { 0x82, 0xA0, 0x41, 0x0D }, "U+3042, cp932 41, cp932 0D" },
+        { ENC_SHIFT_JIS, { 0xA1, 0xB1, 0xB2, 0xB3, 0xDF }, "cp932 A1, cp932 B1, cp932 B2, cp932 B3, cp932 DF" },
         // The single-byte code pages.
         { ENC_THAI, { 0xE9 }, "cp874 E9" },
         { ENC_LATIN1, { 0x80, 0xE9, 0x09 }, "cp1252 80, cp1252 E9, cp1252 09" },
@@ -117,10 +118,10 @@ TEST(Wedge, APairStartsExactlyAtALeadByteOfTheCodePage)
         const char* calls;   // then the 41's
     };
     const Case cases[] = {
-        { ENC_SHIFT_JIS, { 0x80 }, "cp0 80" },
+        { ENC_SHIFT_JIS, { 0x80 }, "cp932 80" },
         { ENC_SHIFT_JIS, { 0x81, 0x40 }, "U+3000" },
         { ENC_SHIFT_JIS, { 0x9F, 0xFC }, "U+6ECC" },
-        { ENC_SHIFT_JIS, { 0xA0 }, "cp0 A0" },
+        { ENC_SHIFT_JIS, { 0xA0 }, "cp932 A0" },
         { ENC_SHIFT_JIS, { 0xE0, 0x40 }, "U+6F3E" },
         { ENC_SHIFT_JIS, { 0xEA, 0xA4 }, "U+7199" },
         // Leads of pairs this converter has no character for: nothing.
@@ -136,16 +137,17 @@ TEST(Wedge, APairStartsExactlyAtALeadByteOfTheCodePage)
         // The IBM extensions.
         { ENC_SHIFT_JIS, { 0xFA, 0x40 }, "U+2170" },
         { ENC_SHIFT_JIS, { 0xFC, 0x4B }, "U+9ED1" },
-        { ENC_SHIFT_JIS, { 0xFD }, "cp0 FD" },
-        { ENC_SHIFT_JIS, { 0xFF }, "cp0 FF" },
-        { ENC_SHIFT_JIS, { 0x4B, 0xED, 0x40, 0xF0, 0x40, 0x4C }, "cp0 4B, U+7E8A, U+E000, cp0 4C" },
+        { ENC_SHIFT_JIS, { 0xFD }, "cp932 FD" },
+        { ENC_SHIFT_JIS, { 0xFF }, "cp932 FF" },
+        { ENC_SHIFT_JIS, { 0x4B, 0xB1, 0xB2, 0xB3, 0xED, 0x40, 0xF0, 0x40 },
+          "cp932 4B, cp932 B1, cp932 B2, cp932 B3, U+7E8A, U+E000" },
     };
     for (const Case& c : cases) {
         Wedge wedge;
         wedge.encoding = c.encoding;
         std::vector<std::uint8_t> bytes = c.bytes;
         bytes.push_back(0x41);
-        const std::string after = "cp0 41";
+        const std::string after = "cp932 41";
         EXPECT_EQ(wedge.Feed(bytes), *c.calls ? c.calls + (", " + after) : after)
             << "encoding " << c.encoding << ": " << Hex(bytes);
     }
@@ -208,22 +210,28 @@ TEST(Wedge, AControlByteAfterALeadByteIsConsumedIntoThePair)
     struct Pair {
         int encoding;
         std::uint8_t lead, control;
+        const char* after;   // the 41 after the pair
     };
     struct Conversion {
         CodePageConverter convert;
-        const char* calls;   // for the pair and the 41 after it
+        const char* calls;   // for the pair
     };
     const Conversion conversions[] = {
-        { ConvertToNothing, "cp0 41" },
-        { ConvertToOneStandIn, "U+003F, cp0 41" },
-        { ConvertToStandInAndControl, "U+003F, cp0 41" },
+        { ConvertToNothing, "" },
+        { ConvertToOneStandIn, "U+003F, " },
+        { ConvertToStandInAndControl, "U+003F, " },
     };
-    for (const Pair& pair : { Pair{ ENC_GBK, 0xD6, 0x0D }, Pair{ ENC_SHIFT_JIS, 0x81, 0x0A }, Pair{ ENC_GBK, 0xD6, 0x09 } }) {
+    const Pair pairs[] = {
+        { ENC_GBK, 0xD6, 0x0D, "cp0 41" },
+        { ENC_SHIFT_JIS, 0x81, 0x0A, "cp932 41" },
+        { ENC_GBK, 0xD6, 0x09, "cp0 41" },
+    };
+    for (const Pair& pair : pairs) {
         for (const Conversion& conversion : conversions) {
             Wedge wedge;
             wedge.encoding = pair.encoding;
             wedge.convert = conversion.convert;
-            EXPECT_EQ(wedge.Feed({ pair.lead, pair.control, 0x41 }), conversion.calls)
+            EXPECT_EQ(wedge.Feed({ pair.lead, pair.control, 0x41 }), std::string(conversion.calls) + pair.after)
                 << "encoding " << pair.encoding << ": " << Hex({ pair.lead, pair.control });
         }
     }
