@@ -119,7 +119,8 @@ int DecodeUtf8(DecoderState& state, bool portOpen, std::uint8_t b)
 PairResult DecodeGbk(DecoderState& state, bool portOpen, std::uint8_t b, CodePageConverter convert,
                      std::u16string& units)
 {
-    return DecodePair(state, portOpen, b, b >= 0x80, 936, convert, units);
+    // The lead bytes of code page 936; 0x80 is the euro sign and 0xFF no lead.
+    return DecodePair(state, portOpen, b, b >= 0x81 && b <= 0xFE, 936, convert, units);
 }
 
 PairResult DecodeShiftJis(DecoderState& state, bool portOpen, std::uint8_t b, CodePageConverter convert,

@@ -84,9 +84,10 @@ TEST(Wedge, EachEncodingHandsItsBytesToTheirTypingOperation)
         { ENC_UTF8, { 0xF7, 0xBF, 0xBF, 0xBF }, "U+FFFD" },
         // An overlong zero completes with value 0: nothing typed.
         { ENC_UTF8, { 0xC0, 0x80, 0x41 }, "cp0 41" },
-        // GBK: a pair through code page 936; any byte completes a pending pair.
-        { ENC_GBK, { 0x41, 0xD6, 0xD0, 0x0D }, "cp0 41, U+4E2D, cp0 0D" },
-        { ENC_GBK, { 0xD6, 0x0D, 0x41 }, "cp0 41" },   // no text for D6 0D here: nothing
+        // GBK: a pair through code page 936, single bytes too; any byte
+        // completes a pending pair.
+        { ENC_GBK, { 0x41, 0xD6, 0xD0, 0x0D }, "cp936 41, U+4E2D, cp936 0D" },
+        { ENC_GBK, { 0xD6, 0x0D, 0x41 }, "cp936 41" },   // no text for D6 0D here: nothing
         // Shift-JIS: single bytes, half-width katakana and keys among them,
         // through code page 932, whatever the ANSI code page.
         { ENC_SHIFT_JIS, { 0x82, 0xA0, 0x41, 0x0D }, "U+3042, cp932 41, cp932 0D" },
@@ -141,13 +142,21 @@ TEST(Wedge, APairStartsExactlyAtALeadByteOfTheCodePage)
         { ENC_SHIFT_JIS, { 0xFF }, "cp932 FF" },
         { ENC_SHIFT_JIS, { 0x4B, 0xB1, 0xB2, 0xB3, 0xED, 0x40, 0xF0, 0x40 },
           "cp932 4B, cp932 B1, cp932 B2, cp932 B3, U+7E8A, U+E000" },
+        // GBK: 80 is the euro sign, FF no lead.
+        { ENC_GBK, { 0x7F }, "cp936 7F" },
+        { ENC_GBK, { 0x80 }, "cp936 80" },
+        { ENC_GBK, { 0x81, 0x40 }, "U+4E02" },
+        { ENC_GBK, { 0xFE, 0x4F }, "U+FA29" },
+        { ENC_GBK, { 0xFF }, "cp936 FF" },
+        { ENC_GBK, { 0x41, 0x80, 0xD6, 0xD0, 0x42 }, "cp936 41, cp936 80, U+4E2D, cp936 42" },
+        { ENC_GBK, { 0xFF, 0xD6, 0xD0 }, "cp936 FF, U+4E2D" },
     };
     for (const Case& c : cases) {
         Wedge wedge;
         wedge.encoding = c.encoding;
         std::vector<std::uint8_t> bytes = c.bytes;
         bytes.push_back(0x41);
-        const std::string after = "cp932 41";
+        const std::string after = c.encoding == ENC_GBK ? "cp936 41" : "cp932 41";
         EXPECT_EQ(wedge.Feed(bytes), *c.calls ? c.calls + (", " + after) : after)
             << "encoding " << c.encoding << ": " << Hex(bytes);
     }
@@ -159,8 +168,8 @@ TEST(Wedge, StoppedPortPassesBytesOnAndLeavesTheStateAlone)
     wedge.encoding = ENC_GBK;
     EXPECT_EQ(wedge.Feed({ 0xD6 }), "");
     wedge.portOpen = false;
-    // Typed as single bytes through the ANSI code page; the held lead stays.
-    EXPECT_EQ(wedge.Feed({ 0xE9, 0x41 }), "cp0 E9, cp0 41");
+    // Typed as single bytes of the code page; the held lead stays.
+    EXPECT_EQ(wedge.Feed({ 0xE9, 0x41 }), "cp936 E9, cp936 41");
     EXPECT_TRUE(wedge.state.bLeadPending);
     wedge.portOpen = true;
     EXPECT_EQ(wedge.Feed({ 0xD0 }), "U+4E2D");
@@ -222,9 +231,9 @@ TEST(Wedge, AControlByteAfterALeadByteIsConsumedIntoThePair)
         { ConvertToStandInAndControl, "U+003F, " },
     };
     const Pair pairs[] = {
-        { ENC_GBK, 0xD6, 0x0D, "cp0 41" },
+        { ENC_GBK, 0xD6, 0x0D, "cp936 41" },
         { ENC_SHIFT_JIS, 0x81, 0x0A, "cp932 41" },
-        { ENC_GBK, 0xD6, 0x09, "cp0 41" },
+        { ENC_GBK, 0xD6, 0x09, "cp936 41" },
     };
     for (const Pair& pair : pairs) {
         for (const Conversion& conversion : conversions) {
