@@ -119,13 +119,18 @@ int DecodeUtf8(DecoderState& state, bool portOpen, std::uint8_t b)
 PairResult DecodeGbk(DecoderState& state, bool portOpen, std::uint8_t b, CodePageConverter convert,
                      std::u16string& units)
 {
-    return DecodePair(state, portOpen, b, b >= 0x80, 936, convert, units);
+    // The lead bytes of code page 936; 0x80 is the euro sign and 0xFF no lead.
+    return DecodePair(state, portOpen, b, b >= 0x81 && b <= 0xFE, 936, convert, units);
 }
 
 PairResult DecodeShiftJis(DecoderState& state, bool portOpen, std::uint8_t b, CodePageConverter convert,
                           std::u16string& units)
 {
-    const bool isLead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xEA) || (b >= 0xFA && b <= 0xFC);
+    // The lead bytes of code page 932: besides JIS X 0208 (up to 0xEA) the
+    // NEC-selected IBM extensions (0xED, 0xEE), the user-defined area (0xF0 to
+    // 0xF9) and the IBM extensions (0xFA to 0xFC); pairs of 0xEB, 0xEC and 0xEF
+    // go to the code page like any other.
+    const bool isLead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
     return DecodePair(state, portOpen, b, isLead, 932, convert, units);
 }
 

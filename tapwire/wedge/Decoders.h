@@ -36,10 +36,12 @@ int DecodeUtf8(DecoderState& state, bool portOpen, std::uint8_t b);
 // byte (00 to 1F) after a lead byte is consumed into the pair: it is never
 // among those units.
 enum class PairResult { kHeld, kPassOn, kCompleted };
-// GBK (936): 0x80 to 0xFF lead a pair; any byte completes it.
+// GBK (936): the lead bytes of code page 936, 0x81 to 0xFE, lead a pair; any
+// byte completes it.
 PairResult DecodeGbk(DecoderState& state, bool portOpen, std::uint8_t b, CodePageConverter convert,
                      std::u16string& units);
-// Shift-JIS (932): 0x81-0x9F, 0xE0-0xEA and 0xFA-0xFC lead a pair.
+// Shift-JIS (932): the lead bytes of code page 932, 0x81-0x9F and 0xE0-0xFC,
+// lead a pair.
 PairResult DecodeShiftJis(DecoderState& state, bool portOpen, std::uint8_t b, CodePageConverter convert,
                           std::u16string& units);
 

@@ -25,6 +25,15 @@ void TypeSingleByte(const TypingOperations& typing, int encoding, std::uint8_t b
     case ENC_ASCII:
         typing.pfnTypeRawByte(b);
         break;
+    // The double-byte encodings' single bytes belong to their code page
+    // whatever the system's ANSI code page: the half-width katakana of
+    // Shift-JIS, the euro sign 0x80 of GBK.
+    case ENC_GBK:
+        typing.pfnTypeCodePageByte(b, 936);
+        break;
+    case ENC_SHIFT_JIS:
+        typing.pfnTypeCodePageByte(b, 932);
+        break;
     case ENC_THAI:
         typing.pfnTypeCodePageByte(b, 874);
         break;

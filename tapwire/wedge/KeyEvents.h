@@ -66,9 +66,10 @@ struct TypingOperations {
 // One received byte through the decoder of the encoding, typed: a decoded
 // character as its units (a code point above U+FFFF as its surrogate pair,
 // high first; one beyond U+10FFFF as U+FFFD), a byte that is passed on by
-// the single-byte path of the encoding: raw under "ASCII", code page 874,
-// 1252 or 1256 under Thai, Latin 1 and Arabic, the ANSI code page under the
-// decoding encodings. An encoding outside 0 to 8 types nothing.
+// the single-byte path of the encoding: raw under "ASCII", code page 936 or
+// 932 under GBK and Shift-JIS, 874, 1252 or 1256 under Thai, Latin 1 and
+// Arabic, the ANSI code page under UTF-8 and UTF-16. An encoding outside 0 to
+// 8 types nothing.
 void DispatchReceivedByte(DecoderState& state, int encoding, bool portOpen, std::uint8_t b,
                           CodePageConverter convert, const TypingOperations& typing);
 

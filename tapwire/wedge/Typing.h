@@ -14,9 +14,9 @@ void TypeVirtualKey(WORD key);
 // A byte under "ASCII": the key bytes as keys, every other byte as the
 // Unicode character of the same number (its Latin 1 reading).
 void TypeRawByte(BYTE b);
-// A byte as a character of the code page (CP_ACP, 874, 1252, 1256): the key
-// bytes as keys, any other byte as the first unit of its text; nothing when
-// the code page gives it no text.
+// A byte as a character of the code page (CP_ACP, 874, 932, 936, 1252,
+// 1256): the key bytes as keys, any other byte as the first unit of its text;
+// nothing when the code page gives it no text.
 void TypeCodePageByte(BYTE b, UINT codePage);
 
 // The operations as the receive dispatcher takes them.

@@ -100,15 +100,22 @@ void TypeUnit(Typed& typed, std::uint32_t unit)
 }
 
 // The single-byte path of an encoding: raw under ASCII, its own code page for
-// Thai, Latin 1 and Arabic, the ANSI code page (0) for the decoding ones.
+// GBK, Shift-JIS, Thai, Latin 1 and Arabic, the ANSI code page (0) for UTF-16
+// and UTF-8.
 void TypeSingleByte(Typed& typed, int encoding, std::uint8_t b)
 {
     switch (encoding) {
     case 0:
         typed.push_back({ Call::kRaw, b, 0 });
         break;
-    case 1: case 2: case 3: case 4: case 5:
+    case 1: case 2: case 3:
         typed.push_back({ Call::kCodePage, b, 0 });
+        break;
+    case 4:
+        typed.push_back({ Call::kCodePage, b, 936 });
+        break;
+    case 5:
+        typed.push_back({ Call::kCodePage, b, 932 });
         break;
     case 6:
         typed.push_back({ Call::kCodePage, b, 874 });
@@ -176,9 +183,8 @@ Typed Reference(int encoding, const std::uint8_t* data, std::size_t size)
               // a control byte after the lead, which is consumed into the pair
         while (i < size) {
             const std::uint8_t b = data[i];
-            const bool lead = encoding == 4 ? b >= 0x80
-                                            : (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xEA) ||
-                                                  (b >= 0xFA && b <= 0xFC);
+            const bool lead = encoding == 4 ? b >= 0x81 && b <= 0xFE
+                                            : (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
             if (!lead) {
                 TypeSingleByte(typed, encoding, b);
                 ++i;

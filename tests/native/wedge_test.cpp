@@ -84,12 +84,14 @@ TEST(Wedge, EachEncodingHandsItsBytesToTheirTypingOperation)
         { ENC_UTF8, { 0xF7, 0xBF, 0xBF, 0xBF }, "U+FFFD" },
         // An overlong zero completes with value 0: nothing typed.
         { ENC_UTF8, { 0xC0, 0x80, 0x41 }, "cp0 41" },
-        // GBK: a pair through code page 936; any byte completes a pending pair.
-        { ENC_GBK, { 0x41, 0xD6, 0xD0, 0x0D }, "cp0 41, U+4E2D, cp0 0D" },
-        { ENC_GBK, { 0xD6, 0x0D, 0x41 }, "cp0 41" },   // no text for D6 0D here: nothing
-        // Shift-JIS: half-width katakana are single bytes through the ANSI code page.
-        { ENC_SHIFT_JIS, { 0x82, 0xA0, 0x41 }, "U+3042, cp0 41" },
-        { ENC_SHIFT_JIS, { 0xB1 }, "cp0 B1" },
+        // GBK: a pair through code page 936, single bytes too; any byte
+        // completes a pending pair.
+        { ENC_GBK, { 0x41, 0xD6, 0xD0, 0x0D }, "cp936 41, U+4E2D, cp936 0D" },
+        { ENC_GBK, { 0xD6, 0x0D, 0x41 }, "cp936 41" },   // no text for D6 0D here: nothing
+        // Shift-JIS: single bytes, half-width katakana and keys among them,
+        // through code page 932, whatever the ANSI code page.
+        { ENC_SHIFT_JIS, { 0x82, 0xA0, 0x41, 0x0D }, "U+3042, cp932 41, cp932 0D" },
+        { ENC_SHIFT_JIS, { 0xA1, 0xB1, 0xB2, 0xB3, 0xDF }, "cp932 A1, cp932 B1, cp932 B2, cp932 B3, cp932 DF" },
         // The single-byte code pages.
         { ENC_THAI, { 0xE9 }, "cp874 E9" },
         { ENC_LATIN1, { 0x80, 0xE9, 0x09 }, "cp1252 80, cp1252 E9, cp1252 09" },
@@ -105,14 +107,69 @@ TEST(Wedge, EachEncodingHandsItsBytesToTheirTypingOperation)
     }
 }
 
+// A pair starts exactly at a lead byte of the code page: at the edges of the
+// lead byte ranges, a lead byte and the next byte go to the code page as one
+// pair, any other byte is a single byte. The 41 after each case shows that
+// nothing of it is left over.
+TEST(Wedge, APairStartsExactlyAtALeadByteOfTheCodePage)
+{
+    struct Case {
+        int encoding;
+        std::vector<std::uint8_t> bytes;
+        const char* calls;   // then the 41's
+    };
+    const Case cases[] = {
+        { ENC_SHIFT_JIS, { 0x80 }, "cp932 80" },
+        { ENC_SHIFT_JIS, { 0x81, 0x40 }, "U+3000" },
+        { ENC_SHIFT_JIS, { 0x9F, 0xFC }, "U+6ECC" },
+        { ENC_SHIFT_JIS, { 0xA0 }, "cp932 A0" },
+        { ENC_SHIFT_JIS, { 0xE0, 0x40 }, "U+6F3E" },
+        { ENC_SHIFT_JIS, { 0xEA, 0xA4 }, "U+7199" },
+        // Leads of pairs this converter has no character for: nothing.
+        { ENC_SHIFT_JIS, { 0xEB, 0x40 }, "" },
+        { ENC_SHIFT_JIS, { 0xEC, 0x9F }, "" },
+        // The NEC-selected IBM extensions, the same kanji as at FA to FC.
+        { ENC_SHIFT_JIS, { 0xED, 0x40 }, "U+7E8A" },
+        { ENC_SHIFT_JIS, { 0xEE, 0xEC }, "U+9ED1" },
+        { ENC_SHIFT_JIS, { 0xEE, 0xFC }, "U+FF02" },
+        // The user-defined area.
+        { ENC_SHIFT_JIS, { 0xF0, 0x40 }, "U+E000" },
+        { ENC_SHIFT_JIS, { 0xF9, 0xFC }, "U+E757" },
+        // The IBM extensions.
+        { ENC_SHIFT_JIS, { 0xFA, 0x40 }, "U+2170" },
+        { ENC_SHIFT_JIS, { 0xFC, 0x4B }, "U+9ED1" },
+        { ENC_SHIFT_JIS, { 0xFD }, "cp932 FD" },
+        { ENC_SHIFT_JIS, { 0xFF }, "cp932 FF" },
+        { ENC_SHIFT_JIS, { 0x4B, 0xB1, 0xB2, 0xB3, 0xED, 0x40, 0xF0, 0x40 },
+          "cp932 4B, cp932 B1, cp932 B2, cp932 B3, U+7E8A, U+E000" },
+        // GBK: 80 is the euro sign, FF no lead.
+        { ENC_GBK, { 0x7F }, "cp936 7F" },
+        { ENC_GBK, { 0x80 }, "cp936 80" },
+        { ENC_GBK, { 0x81, 0x40 }, "U+4E02" },
+        { ENC_GBK, { 0xFE, 0x4F }, "U+FA29" },
+        { ENC_GBK, { 0xFF }, "cp936 FF" },
+        { ENC_GBK, { 0x41, 0x80, 0xD6, 0xD0, 0x42 }, "cp936 41, cp936 80, U+4E2D, cp936 42" },
+        { ENC_GBK, { 0xFF, 0xD6, 0xD0 }, "cp936 FF, U+4E2D" },
+    };
+    for (const Case& c : cases) {
+        Wedge wedge;
+        wedge.encoding = c.encoding;
+        std::vector<std::uint8_t> bytes = c.bytes;
+        bytes.push_back(0x41);
+        const std::string after = c.encoding == ENC_GBK ? "cp936 41" : "cp932 41";
+        EXPECT_EQ(wedge.Feed(bytes), *c.calls ? c.calls + (", " + after) : after)
+            << "encoding " << c.encoding << ": " << Hex(bytes);
+    }
+}
+
 TEST(Wedge, StoppedPortPassesBytesOnAndLeavesTheStateAlone)
 {
     Wedge wedge;
     wedge.encoding = ENC_GBK;
     EXPECT_EQ(wedge.Feed({ 0xD6 }), "");
     wedge.portOpen = false;
-    // Typed as single bytes through the ANSI code page; the held lead stays.
-    EXPECT_EQ(wedge.Feed({ 0xE9, 0x41 }), "cp0 E9, cp0 41");
+    // Typed as single bytes of the code page; the held lead stays.
+    EXPECT_EQ(wedge.Feed({ 0xE9, 0x41 }), "cp936 E9, cp936 41");
     EXPECT_TRUE(wedge.state.bLeadPending);
     wedge.portOpen = true;
     EXPECT_EQ(wedge.Feed({ 0xD0 }), "U+4E2D");
@@ -162,22 +219,28 @@ TEST(Wedge, AControlByteAfterALeadByteIsConsumedIntoThePair)
     struct Pair {
         int encoding;
         std::uint8_t lead, control;
+        const char* after;   // the 41 after the pair
     };
     struct Conversion {
         CodePageConverter convert;
-        const char* calls;   // for the pair and the 41 after it
+        const char* calls;   // for the pair
     };
     const Conversion conversions[] = {
-        { ConvertToNothing, "cp0 41" },
-        { ConvertToOneStandIn, "U+003F, cp0 41" },
-        { ConvertToStandInAndControl, "U+003F, cp0 41" },
+        { ConvertToNothing, "" },
+        { ConvertToOneStandIn, "U+003F, " },
+        { ConvertToStandInAndControl, "U+003F, " },
     };
-    for (const Pair& pair : { Pair{ ENC_GBK, 0xD6, 0x0D }, Pair{ ENC_SHIFT_JIS, 0x81, 0x0A }, Pair{ ENC_GBK, 0xD6, 0x09 } }) {
+    const Pair pairs[] = {
+        { ENC_GBK, 0xD6, 0x0D, "cp936 41" },
+        { ENC_SHIFT_JIS, 0x81, 0x0A, "cp932 41" },
+        { ENC_GBK, 0xD6, 0x09, "cp936 41" },
+    };
+    for (const Pair& pair : pairs) {
         for (const Conversion& conversion : conversions) {
             Wedge wedge;
             wedge.encoding = pair.encoding;
             wedge.convert = conversion.convert;
-            EXPECT_EQ(wedge.Feed({ pair.lead, pair.control, 0x41 }), conversion.calls)
+            EXPECT_EQ(wedge.Feed({ pair.lead, pair.control, 0x41 }), std::string(conversion.calls) + pair.after)
                 << "encoding " << pair.encoding << ": " << Hex({ pair.lead, pair.control });
         }
     }

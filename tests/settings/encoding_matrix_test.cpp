@@ -85,8 +85,9 @@ TEST_F(SettingsTest, EveryEncodingTypesItsExampleBytes)
         {3, {0xE4, 0xB8, 0xAD, 0xC3, 0xA9, 0xF0, 0x9F, 0x98, 0x80},
          {Unit(0x4E2D), Unit(0xE9), Unit(0xD83D), Unit(0xDE00)}},
         {4, {0x41, 0xD6, 0xD0, 0x0D}, {Unit('A'), Unit(0x4E2D), Key(VK_RETURN)}},
-        // B1 is a single byte of Shift-JIS, typed through the ANSI code page (1252 here).
-        {5, {0x82, 0xA0, 0xB1}, {Unit(0x3042), Unit(0xB1)}},
+        // B1 is a single byte of Shift-JIS, typed through code page 932 also
+        // where the ANSI code page is another (1252 here).
+        {5, {0x82, 0xA0, 0xB1, 0x0D}, {Unit(0x3042), Unit(0xFF71), Key(VK_RETURN)}},
         {6, {0xE9}, {Unit(0x0E49)}},
         {7, {0x80}, {Unit(0x20AC)}},
         {8, {0xC7}, {Unit(0x0627)}},
