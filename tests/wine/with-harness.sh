@@ -18,6 +18,17 @@
 #   TAPWIRE_WINESERVER_TRACE  a file that receives the server's trace of every
 #                      request (wineserver -d1), for profiling: each line
 #                      names the Wine thread and the request it made.
+# --arch win32 runs the command in a WoW64 prefix: 64-bit Wine with its
+#   32-bit part, for the shipped 32-bit programs. The 32-bit part is the
+#   private root of tests/wine/wow64.sh under build/wow64 (made here on first
+#   use from apt's cache; `make setup` fetches the packages and teaches the
+#   kernel to run i386 programs). Booting such a prefix runs the 32-bit half
+#   of wine.inf, under emulation on machines whose kernel does not run i386
+#   programs: minutes. The booted prefix is therefore kept as an archive in
+#   build/wow64, one per Wine version, and each run unpacks a copy of it.
+#   Everything else is as without it. The command finds `wine` on its PATH
+#   (the 64-bit loader of the root) and LD_LIBRARY_PATH set for the 32-bit
+#   loader.
 # --use-display shows the windows on the caller's $DISPLAY (with its window
 #   manager) instead of a private Xvfb: for demos, never for tests, which need
 #   a display where nothing else takes the focus. Without a reachable
@@ -25,22 +36,39 @@
 # Everything is torn down afterwards without a word, so the command's own
 # output stays last, and the script exits with the command's status.
 #
-# Usage: with-harness.sh [--use-display] <command> [args...]
+# Usage: with-harness.sh [--arch win32] [--use-display] <command> [args...]
 set -u
 
 use_display=0
-if [ "${1:-}" = --use-display ]; then
-    use_display=1
-    shift
-fi
+arch=win64
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --use-display) use_display=1; shift ;;
+        --arch)
+            case "${2:-}" in
+                win32|win64) arch=$2 ;;
+                *) echo "$0: --arch takes win32 or win64" >&2; exit 2 ;;
+            esac
+            shift 2 ;;
+        *) break ;;
+    esac
+done
 if [ $# -eq 0 ]; then
-    echo "usage: $0 [--use-display] <command> [args...]" >&2
+    echo "usage: $0 [--arch win32] [--use-display] <command> [args...]" >&2
     exit 2
 fi
+repo=$(cd "$(dirname "$0")/../.." && pwd)
+# Absolute, for the commands (and harnesses inside them) that run elsewhere.
+case "${TAPWIRE_DESKTOP_KEEPER:-}" in
+    ''|/*) ;;
+    *) TAPWIRE_DESKTOP_KEEPER=$PWD/$TAPWIRE_DESKTOP_KEEPER ;;
+esac
+[ -n "${TAPWIRE_DESKTOP_KEEPER:-}" ] && export TAPWIRE_DESKTOP_KEEPER
 
 : "${TAPWIRE_COM_PAIRS:=7:27,8:28,12:32}"
 : "${TAPWIRE_BROKEN_PORT:=40}"
 BOOT_TIMEOUT=${TAPWIRE_HARNESS_BOOT_TIMEOUT:-180}
+[ "$arch" = win32 ] && BOOT_TIMEOUT=${TAPWIRE_HARNESS_BOOT_TIMEOUT:-1200}
 
 say() { echo "harness: $*" >&2; }
 die() { say "$*"; exit 1; }
@@ -83,6 +111,21 @@ export TAPWIRE_COM_PAIRS TAPWIRE_BROKEN_PORT
 export TAPWIRE_HARNESS_DIR="$run_dir"
 started=$(date +%s)
 
+# --- the 32-bit part ------------------------------------------------------
+wow64_dir=$repo/build/wow64
+if [ "$arch" = win32 ]; then
+    root=$wow64_dir/root
+    "$repo/tests/wine/wow64.sh" root "$root" || die "the 32-bit part of Wine is not available (see the line above)"
+    "$repo/tests/wine/wow64.sh" runs "$root" \
+        || die "this machine does not run i386 programs: run 'make setup' as root (binfmt_misc with qemu-user-static)"
+    mkdir "$run_dir/bin"
+    printf '#!/bin/sh\nexec %s "$@"\n' "$root/usr/lib/wine/wine64" >"$run_dir/bin/wine"
+    chmod +x "$run_dir/bin/wine"
+    export PATH="$run_dir/bin:$PATH"
+    export LD_LIBRARY_PATH="$root/lib/i386-linux-gnu:$root/usr/lib/i386-linux-gnu${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
+fi
+export TAPWIRE_HARNESS_ARCH=$arch
+
 # --- display -------------------------------------------------------------
 export TAPWIRE_HARNESS_XVFB=1
 if [ "$use_display" = 1 ] && [ -n "${DISPLAY:-}" ]; then
@@ -108,6 +151,36 @@ fi
 
 # --- prefix --------------------------------------------------------------
 mkdir "$WINEPREFIX" || die "cannot create the prefix folder"
+# No Mono or Gecko in this prefix: their installers would only ask questions.
+boot() {   # <prefix>
+    WINEPREFIX=$1 WINEDLLOVERRIDES="mscoree,mshtml=" timeout "$BOOT_TIMEOUT" wine wineboot -i \
+        </dev/null >>"$run_dir/wineboot.log" 2>&1
+}
+# A WoW64 prefix comes unpacked from its archive before its server starts
+# (the server reads the registry as it starts).
+if [ "$arch" = win32 ]; then
+    # One booted WoW64 prefix per Wine version, made by the first run that
+    # needs it (others wait for it) with a server of its own that has saved
+    # everything when it ends.
+    archive=$wow64_dir/prefix-$(wine --version | tr -c 'A-Za-z0-9.\n' '_' | head -n 1).tar
+    exec 9>"$wow64_dir/prefix.lock"
+    flock 9
+    if [ ! -f "$archive" ]; then
+        say "booting a WoW64 prefix for $archive (once per Wine version; minutes under emulation)"
+        template=$wow64_dir/prefix.boot
+        rm -rf "$template"
+        mkdir "$template"
+        ( export WINEPREFIX=$template; boot "$template" && timeout 60 wineserver -w ) \
+            || die "wineboot of the WoW64 prefix failed or timed out: $(tail -n 5 "$run_dir/wineboot.log")"
+        [ -f "$template/drive_c/windows/syswow64/kernel32.dll" ] \
+            || die "the WoW64 prefix has no 32-bit system: $(grep -v fixme "$run_dir/wineboot.log" | tail -n 5)"
+        tar -C "$template" -cf "$archive.new" . && mv "$archive.new" "$archive" \
+            || die "cannot keep the booted prefix in $archive"
+        rm -rf "$template"
+    fi
+    exec 9>&-
+    tar -C "$WINEPREFIX" -xf "$archive" || die "cannot unpack $archive"
+fi
 # A persistent server keeps the services alive between test processes. Its
 # diagnostics (it lists its objects when a pty goes away under it) go to a log
 # of the run, not between the tests' output, unless a trace was asked for.
@@ -115,10 +188,9 @@ server_log=${TAPWIRE_WINESERVER_TRACE:-$run_dir/wineserver.log}
 server_flags=(-p)
 [ -n "${TAPWIRE_WINESERVER_TRACE:-}" ] && server_flags+=(-d1)
 wineserver "${server_flags[@]}" 2>>"$server_log" || die "wineserver did not start: $(tail -n 5 "$server_log")"
-# No Mono or Gecko in this prefix: their installers would only ask questions.
-WINEDLLOVERRIDES="mscoree,mshtml=" timeout "$BOOT_TIMEOUT" wine wineboot -i \
-    </dev/null >"$run_dir/wineboot.log" 2>&1 \
-    || die "wineboot failed or timed out: $(tail -n 5 "$run_dir/wineboot.log")"
+if [ "$arch" = win64 ]; then
+    boot "$WINEPREFIX" || die "wineboot failed or timed out: $(tail -n 5 "$run_dir/wineboot.log")"
+fi
 
 # `wine reg add` with its output in a log of the run. Right after the boot a
 # first call has been seen to fail once without a reason: up to three tries.

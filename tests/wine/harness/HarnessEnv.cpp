@@ -79,6 +79,10 @@ std::wstring WindowsPathFromUnix(const std::string& unixPath)
 
 std::wstring TapwireExePath()
 {
+    // The tests of the shipped 32-bit build run the same harness against
+    // that build's program.
+    if (const char* underTest = std::getenv("TAPWIRE_EXE_UNDER_TEST"); underTest && *underTest)
+        return WindowsPathFromUnix(underTest);
     if (!*TAPWIRE_EXE)
         throw HarnessError("this build has no Tapwire target");
     return WindowsPathFromUnix(TAPWIRE_EXE);
