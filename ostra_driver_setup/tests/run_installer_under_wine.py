@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Runs the real ostra_driver_setup.exe under Wine and checks what it did.
 
-usage: run_installer_under_wine.py --exe EXE --vendor-inf INF --case CASE
+usage: run_installer_under_wine.py --exe EXE --vendor-inf INF --case CASE [--system wow64|win32]
                                   [--planted-dll DLL --probe EXE]
 
 CASE is win10, win81, win7, vista or winxp64 (the Windows version the prefix plays while the
@@ -9,6 +9,11 @@ installer runs twice in a scratch folder), no-logs (a folder without logs\\) or
 planted-dll (DLLs named like system DLLs the installer loads lie beside it; the
 installer must not load them: DLL is such a DLL, which leaves a marker file
 when loaded, and the probe EXE loads a DLL by name the careless way).
+With --system EXE is the shipped 32-bit installer and CASE one of
+SYSTEM_CASES[system]: wow64 is a WoW64 prefix (64-bit Windows), where its
+fixed paths go through the file-system redirection that Windows applies to
+32-bit programs and that the installer leaves alone; win32 a prefix of 32-bit
+Windows, where the plan's 32-bit rows apply.
 The prefix is $WINEPREFIX, already booted; its Windows version and every file
 the installer puts into its C:\\Windows folders are restored at the end.
 """
@@ -82,6 +87,49 @@ CASES = {
         ('win10', 'usbser.sys', 'system32/drivers/usbser.sys', 'SerialDriverCopied', 'SerialDriverExists'),
     ]),
 }
+
+# The shipped 32-bit installer on 64-bit Windows. A 32-bit program's
+# "C:\Windows\System32" is SysWOW64: both copies of usbser.sys land in
+# SysWOW64\drivers, and nothing in System32\drivers. Per case: the Windows
+# version, the record naming the system, and the runs in order, each as
+# (SysWOW64\drivers exists before it, the plan's records, the files below
+# drive_c/windows afterwards with the Drivers file each holds, patched or not).
+# A record given as (name, code, shipped file) is the extra record of a copy
+# that failed for another cause than an existing file.
+WOW64_CASES = {
+    'win10': ('win10', 'Windows10_64', [
+        # Wine makes no SysWOW64\drivers: the redirected copy finds no folder.
+        (False, ['ModemInfCopied', 'SerialDriverExists', ('CopyFailed', 3, 'win10\\usbser.sys')],
+         {'inf/mdmcpq.inf': ('win10/mdmcpq.inf', False)}),
+        # Windows has the folder: the driver lands there.
+        (True, ['ModemInfPatched', 'SerialDriverCopied'],
+         {'inf/mdmcpq.inf': ('win10/mdmcpq.inf', True), 'syswow64/drivers/usbser.sys': ('win10/usbser.sys', False)}),
+    ]),
+    'win7': ('win7', 'Windows7_64', [
+        # The 32-bit driver meant for System32 takes the place of the 64-bit
+        # one meant for SysWOW64.
+        (True, ['ModemInfCopied', 'System32DriverCopied', 'SysWow64DriverExists'],
+         {'inf/mdmcpq.inf': ('win7_64bit/32bits/mdmcpq.inf', False),
+          'syswow64/drivers/usbser.sys': ('win7_64bit/32bits/usbser.sys', False)}),
+    ]),
+}
+
+# The shipped installer on 32-bit Windows: the 32-bit rows of the plan, each
+# run's SysWOW64\drivers as it is (there is no SysWOW64).
+WIN32_CASES = {
+    'win10': ('win10', 'Windows10_32', [
+        (None, ['ModemInfCopied', 'SerialDriverCopied'],
+         {'inf/mdmcpq.inf': ('win10/mdmcpq.inf', False), 'system32/drivers/usbser.sys': ('win10/usbser.sys', False)}),
+        (None, ['ModemInfPatched', 'SerialDriverExists'],
+         {'inf/mdmcpq.inf': ('win10/mdmcpq.inf', True), 'system32/drivers/usbser.sys': ('win10/usbser.sys', False)}),
+    ]),
+    'win7': ('win7', 'Windows7_32', [
+        (None, ['ModemInfCopied', 'SerialDriverCopied'],
+         {'inf/mdmcpq.inf': ('win7_32bit/mdmcpq.inf', False),
+          'system32/drivers/usbser.sys': ('win7_32bit/usbser.sys', False)}),
+    ]),
+}
+SYSTEM_CASES = {'wow64': WOW64_CASES, 'win32': WIN32_CASES}
 
 # The names a planted DLL takes: the DLL the installer loads for the
 # pre-install, and one that DLL itself loads under Wine (not a known DLL on
@@ -179,11 +227,22 @@ def vendor_infs_in(inf_dir, vendor_bytes):
 
 def expect_run(messages, system, copies, first_run, installed_infs):
     """Checks one run's records; returns how the pre-install went."""
-    plan = [system] + [c[3] if first_run else c[4] for c in copies]
+    return expect_plan(messages, [system] + [c[3] if first_run else c[4] for c in copies], installed_infs)
+
+
+def record_text(record):
+    if isinstance(record, tuple):
+        name, code, shipped = record
+        return MESSAGES[name] + str(code) + MESSAGES['CopyFailedSource'] + 'Drivers\\' + shipped + '\n'
+    return MESSAGES[record]
+
+
+def expect_plan(messages, plan, installed_infs):
+    """Checks one run's records with the plan's records in between."""
     for outcome, records in PREINSTALL_OUTCOMES.items():
-        expected = names_to_texts(['LogOpened', 'DriverVersion', 'DetectingSystem'] + plan +
-                                  ['Separator', 'InstallingVendorDriver'] + records +
-                                  ['LogClosing', 'RunEnd'])
+        expected = (names_to_texts(['LogOpened', 'DriverVersion', 'DetectingSystem']) +
+                    [record_text(r) for r in plan] +
+                    names_to_texts(['Separator', 'InstallingVendorDriver'] + records + ['LogClosing', 'RunEnd']))
         if messages == expected:
             if outcome != 'failed':
                 check(installed_infs, 'the log reports the vendor INF in place, the INF folder lacks it')
@@ -220,21 +279,62 @@ def run_planted_dll(folder, planted_dll, probe, scratch, system, copies, inf_dir
     check(outcome != 'failed', 'the pre-install failed')
 
 
-def run_case(case, exe, vendor_inf, scratch, windir, planted_dll=None, probe=None):
-    version, system, copies = CASES[case]
+def make_setup_folder(exe, vendor_inf, scratch, with_logs):
+    """The installer in a scratch folder with the fixtures of every Drivers
+    subfolder; returns the folder and the vendor INF's bytes."""
     folder = scratch / 'setup'
     drivers = folder / 'Drivers'
     drivers.mkdir(parents=True)
     shutil.copy(exe, folder / 'ostra_driver_setup.exe')
     shutil.copy(vendor_inf, drivers / VENDOR_INF)
-    vendor_bytes = (drivers / VENDOR_INF).read_bytes()
     for sub in ['xp', 'win7_32bit', 'win7_64bit/32bits', 'win7_64bit/64bits', 'win8_64bit', 'win10']:
         (drivers / sub).mkdir(parents=True)
         (drivers / sub / 'usbser.sys').write_bytes(fixture_driver(sub))
         if sub != 'win7_64bit/64bits':
             (drivers / sub / 'mdmcpq.inf').write_bytes(fixture_modem_inf(sub))
-    if case != 'no-logs':
+    if with_logs:
         (folder / 'logs').mkdir()
+    return folder, (drivers / VENDOR_INF).read_bytes()
+
+
+def run_system_case(cases, case, exe, vendor_inf, scratch, windir, created_dirs):
+    """The 32-bit installer's runs of a case of WOW64_CASES or WIN32_CASES,
+    one after the other in one folder."""
+    version, system, runs = cases[case]
+    folder, vendor_bytes = make_setup_folder(exe, vendor_inf, scratch, True)
+    drivers = folder / 'Drivers'
+    log = folder / 'logs' / 'Pelk_Ostra_Driver_NoSign_Log.txt'
+    inf_dir = windir / 'inf'
+    wow64_drivers = windir / 'syswow64' / 'drivers'
+    set_windows_version(version)
+    before = []
+    for number, (folder_exists, plan, files) in enumerate(runs, 1):
+        if folder_exists and not wow64_drivers.exists():
+            wow64_drivers.mkdir(parents=True)
+            created_dirs.append(wow64_drivers)
+        check(folder_exists is None or wow64_drivers.exists() == folder_exists,
+              f'run {number}: SysWOW64\\drivers is not as the case says')
+        check(wine([str(folder / 'ostra_driver_setup.exe')], cwd=folder) == 0, f'run {number}: exit code is not 0')
+        messages = log_messages(log)
+        check(messages[:len(before)] == before, f'run {number} did not append to the runs before')
+        try:
+            expect_plan(messages[len(before):], [system] + plan, vendor_infs_in(inf_dir, vendor_bytes))
+        except Failure as e:
+            raise Failure(f'run {number}: {e}')
+        before = messages
+        for dest, (shipped, patched_inf) in files.items():
+            want = (drivers / shipped).read_bytes()
+            check((windir / dest).is_file() and (windir / dest).read_bytes() == (patched(want) if patched_inf else want),
+                  f'run {number}: {dest} is not the {"patched " if patched_inf else ""}copy of Drivers/{shipped}')
+        for dest in DESTINATIONS:
+            if dest not in files:
+                check(not (windir / dest).exists(), f'run {number}: {dest} was written')
+
+
+def run_case(case, exe, vendor_inf, scratch, windir, planted_dll=None, probe=None):
+    version, system, copies = CASES[case]
+    folder, vendor_bytes = make_setup_folder(exe, vendor_inf, scratch, case != 'no-logs')
+    drivers = folder / 'Drivers'
     log = folder / 'logs' / 'Pelk_Ostra_Driver_NoSign_Log.txt'
     inf_dir = windir / 'inf'
     infs_before = vendor_infs_in(inf_dir, vendor_bytes)
@@ -280,10 +380,13 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument('--exe', required=True)
     parser.add_argument('--vendor-inf', required=True)
-    parser.add_argument('--case', required=True, choices=sorted(CASES))
+    parser.add_argument('--case', required=True, choices=sorted(set(CASES) | set(WOW64_CASES) | set(WIN32_CASES)))
+    parser.add_argument('--system', choices=sorted(SYSTEM_CASES))
     parser.add_argument('--planted-dll')
     parser.add_argument('--probe')
     args = parser.parse_args()
+    if args.case not in (SYSTEM_CASES[args.system] if args.system else CASES):
+        parser.error(f'no case {args.case}' + (f' for --system {args.system}' if args.system else ''))
     if args.case == 'planted-dll' and not (args.planted_dll and args.probe):
         parser.error('planted-dll needs --planted-dll and --probe')
 
@@ -296,16 +399,23 @@ def main():
     # What the run may change, to be put back afterwards.
     saved_version = windows_version()
     saved_files = {d: (windir / d).read_bytes() for d in DESTINATIONS if (windir / d).is_file()}
-    created_dirs = [windir / 'syswow64' / 'drivers'] if not (windir / 'syswow64' / 'drivers').exists() else []
-    for d in created_dirs:
-        d.mkdir(parents=True)
+    # The 64-bit test build sees the real System32 and SysWOW64 and gets a
+    # SysWOW64\drivers; the WoW64 cases make the prefix's folders as they go.
+    created_dirs = []
+    if not args.system and not (windir / 'syswow64' / 'drivers').exists():
+        created_dirs.append(windir / 'syswow64' / 'drivers')
+        created_dirs[0].mkdir(parents=True)
     for d in DESTINATIONS:
         (windir / d).unlink(missing_ok=True)
     infs_before = set((windir / 'inf').iterdir())
     scratch = pathlib.Path(tempfile.mkdtemp(prefix='ostra-wine-'))
     try:
-        run_case(args.case, pathlib.Path(args.exe), pathlib.Path(args.vendor_inf), scratch, windir,
-                 args.planted_dll and pathlib.Path(args.planted_dll), args.probe and pathlib.Path(args.probe))
+        if args.system:
+            run_system_case(SYSTEM_CASES[args.system], args.case, pathlib.Path(args.exe),
+                            pathlib.Path(args.vendor_inf), scratch, windir, created_dirs)
+        else:
+            run_case(args.case, pathlib.Path(args.exe), pathlib.Path(args.vendor_inf), scratch, windir,
+                     args.planted_dll and pathlib.Path(args.planted_dll), args.probe and pathlib.Path(args.probe))
     except Failure as e:
         print(f'{args.case}: {e}', file=sys.stderr)
         return 1

@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <cstdlib>
+
 using namespace wineharness;
 
 namespace {
@@ -51,6 +53,28 @@ std::wstring StartMenuShortcut()
     return std::wstring(programs) + L"\\Tapwire.lnk";
 }
 
+// The package under test: this build's, or the one the environment names (the
+// tests of the shipped 32-bit build run the same cases against it).
+std::wstring SetupPackage()
+{
+    if (const char* underTest = std::getenv("SETUP_PACKAGE_UNDER_TEST"); underTest && *underTest)
+        return WindowsPathFromUnix(underTest);
+    return WindowsPathFromUnix(SETUP_PACKAGE_EXE);
+}
+
+// Whether a program is a 64-bit one, from its PE header.
+bool Is64BitProgram(const std::wstring& path)
+{
+    const std::optional<std::string> bytes = ReadFileBytes(path);
+    if (!bytes || bytes->size() < 0x40)
+        throw HarnessError("cannot read " + Narrow(path));
+    const uint32_t peOffset = *reinterpret_cast<const uint32_t*>(bytes->data() + 0x3C);
+    if (bytes->size() < peOffset + 6)
+        throw HarnessError(Narrow(path) + " is no PE file");
+    const uint16_t machine = *reinterpret_cast<const uint16_t*>(bytes->data() + peOffset + 4);
+    return machine == IMAGE_FILE_MACHINE_AMD64;
+}
+
 // Runs a program to its end and gives its exit code.
 DWORD RunToEnd(const std::wstring& exePath, const std::wstring& arguments)
 {
@@ -83,7 +107,7 @@ protected:
     // /D= comes last and unquoted, blanks and all, as the package expects it.
     void Install()
     {
-        ASSERT_EQ(RunToEnd(WindowsPathFromUnix(SETUP_PACKAGE_EXE), L"/S /D=" + m_strFolder), 0u);
+        ASSERT_EQ(RunToEnd(SetupPackage(), L"/S /D=" + m_strFolder), 0u);
         ASSERT_TRUE(FileExists(File(L"Tapwire.exe"))) << "nothing installed in " << Narrow(m_strFolder);
     }
 
@@ -198,7 +222,7 @@ TEST_F(SetupPackageTest, NeitherInstallNorUninstallTouchesARunningTapwire)
     Process tapwire = StartTapwire(dialog);
 
     // Silent, so the request to close Tapwire is answered with Cancel: 2.
-    EXPECT_EQ(RunToEnd(WindowsPathFromUnix(SETUP_PACKAGE_EXE), L"/S /D=" + m_strFolder), 2u);
+    EXPECT_EQ(RunToEnd(SetupPackage(), L"/S /D=" + m_strFolder), 2u);
     // _?= runs the uninstaller in place, so its own exit code comes back.
     EXPECT_EQ(RunToEnd(File(L"Uninstall.exe"), L"/S _?=" + m_strFolder), 2u);
     for (const wchar_t* name : kProgramFiles)
@@ -210,4 +234,34 @@ TEST_F(SetupPackageTest, NeitherInstallNorUninstallTouchesARunningTapwire)
     ASSERT_TRUE(tapwire.WaitForExit(10000));
     Uninstall(L"");
     ExpectProgramFilesGone();
+}
+
+// For all users the package goes into the Program Files folder of its own
+// width (a 32-bit package on 64-bit Windows: "Program Files (x86)") and lists
+// itself in the machine's uninstall entries of its own registry view, where
+// Windows lists programs of that width.
+TEST_F(SetupPackageTest, ForAllUsersItGoesToTheProgramFilesOfItsWidthAndListsItself)
+{
+    const bool wide = Is64BitProgram(SetupPackage());
+    wchar_t programFiles[MAX_PATH];
+    ASSERT_TRUE(SUCCEEDED(SHGetFolderPathW(nullptr, wide ? CSIDL_PROGRAM_FILES : CSIDL_PROGRAM_FILESX86, nullptr,
+                                           SHGFP_TYPE_CURRENT, programFiles)));
+    const std::wstring folder = std::wstring(programFiles) + L"\\Tapwire";
+    const REGSAM own = wide ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+    const REGSAM other = wide ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+    ScopedRegistryKey machineEntry{HKEY_LOCAL_MACHINE, kUninstallKey, own};
+
+    ASSERT_EQ(RunToEnd(SetupPackage(), L"/S /AllUsers"), 0u);
+    EXPECT_TRUE(FileExists(folder + L"\\Tapwire.exe")) << "nothing installed in " << Narrow(folder);
+    EXPECT_EQ(GetRegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation", own), folder);
+    EXPECT_FALSE(GetRegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation", other).has_value())
+        << "the uninstall entry is in the other width's view";
+    // Tapwire started from there finds the folder through "InstallPath".
+    EXPECT_EQ(GetRegistryString(HKEY_CURRENT_USER, kInstallKey, L"InstallPath"), folder);
+
+    ASSERT_EQ(RunToEnd(folder + L"\\Uninstall.exe", L"/S /REMOVECONFIG"), 0u);
+    EXPECT_TRUE(WaitUntil([&] { return !FileExists(folder + L"\\Uninstall.exe"); }, 30000, 50))
+        << "the uninstaller did not finish";
+    EXPECT_TRUE(WaitUntil([&] { return !FolderExists(folder); }, 5000)) << Narrow(folder) << " is still there";
+    EXPECT_FALSE(GetRegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation", own).has_value());
 }

@@ -29,6 +29,8 @@
 #   Everything else is as without it. The command finds `wine` on its PATH
 #   (the 64-bit loader of the root) and LD_LIBRARY_PATH set for the 32-bit
 #   loader.
+# --arch win32-only: the same with a prefix of 32-bit Windows (WINEARCH=win32),
+#   where `wine` is the root's 32-bit loader.
 # --use-display shows the windows on the caller's $DISPLAY (with its window
 #   manager) instead of a private Xvfb: for demos, never for tests, which need
 #   a display where nothing else takes the focus. Without a reachable
@@ -36,7 +38,7 @@
 # Everything is torn down afterwards without a word, so the command's own
 # output stays last, and the script exits with the command's status.
 #
-# Usage: with-harness.sh [--arch win32] [--use-display] <command> [args...]
+# Usage: with-harness.sh [--arch win32|win32-only] [--use-display] <command> [args...]
 set -u
 
 use_display=0
@@ -46,15 +48,15 @@ while [ $# -gt 0 ]; do
         --use-display) use_display=1; shift ;;
         --arch)
             case "${2:-}" in
-                win32|win64) arch=$2 ;;
-                *) echo "$0: --arch takes win32 or win64" >&2; exit 2 ;;
+                win32|win32-only|win64) arch=$2 ;;
+                *) echo "$0: --arch takes win32, win32-only or win64" >&2; exit 2 ;;
             esac
             shift 2 ;;
         *) break ;;
     esac
 done
 if [ $# -eq 0 ]; then
-    echo "usage: $0 [--arch win32] [--use-display] <command> [args...]" >&2
+    echo "usage: $0 [--arch win32|win32-only] [--use-display] <command> [args...]" >&2
     exit 2
 fi
 repo=$(cd "$(dirname "$0")/../.." && pwd)
@@ -68,7 +70,7 @@ esac
 : "${TAPWIRE_COM_PAIRS:=7:27,8:28,12:32}"
 : "${TAPWIRE_BROKEN_PORT:=40}"
 BOOT_TIMEOUT=${TAPWIRE_HARNESS_BOOT_TIMEOUT:-180}
-[ "$arch" = win32 ] && BOOT_TIMEOUT=${TAPWIRE_HARNESS_BOOT_TIMEOUT:-1200}
+[ "$arch" != win64 ] && BOOT_TIMEOUT=${TAPWIRE_HARNESS_BOOT_TIMEOUT:-1200}
 
 say() { echo "harness: $*" >&2; }
 die() { say "$*"; exit 1; }
@@ -113,13 +115,18 @@ started=$(date +%s)
 
 # --- the 32-bit part ------------------------------------------------------
 wow64_dir=$repo/build/wow64
-if [ "$arch" = win32 ]; then
+if [ "$arch" != win64 ]; then
     root=$wow64_dir/root
     "$repo/tests/wine/wow64.sh" root "$root" || die "the 32-bit part of Wine is not available (see the line above)"
     "$repo/tests/wine/wow64.sh" runs "$root" \
         || die "this machine does not run i386 programs: run 'make setup' as root (binfmt_misc with qemu-user-static)"
     mkdir "$run_dir/bin"
-    printf '#!/bin/sh\nexec %s "$@"\n' "$root/usr/lib/wine/wine64" >"$run_dir/bin/wine"
+    loader=$root/usr/lib/wine/wine64
+    if [ "$arch" = win32-only ]; then
+        loader=$root/usr/lib/wine/wine
+        export WINEARCH=win32
+    fi
+    printf '#!/bin/sh\nexec %s "$@"\n' "$loader" >"$run_dir/bin/wine"
     chmod +x "$run_dir/bin/wine"
     export PATH="$run_dir/bin:$PATH"
     export LD_LIBRARY_PATH="$root/lib/i386-linux-gnu:$root/usr/lib/i386-linux-gnu${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
@@ -156,24 +163,26 @@ boot() {   # <prefix>
     WINEPREFIX=$1 WINEDLLOVERRIDES="mscoree,mshtml=" timeout "$BOOT_TIMEOUT" wine wineboot -i \
         </dev/null >>"$run_dir/wineboot.log" 2>&1
 }
-# A WoW64 prefix comes unpacked from its archive before its server starts
-# (the server reads the registry as it starts).
-if [ "$arch" = win32 ]; then
+# A WoW64 (or 32-bit) prefix comes unpacked from its archive before its
+# server starts (the server reads the registry as it starts).
+if [ "$arch" != win64 ]; then
     # One booted WoW64 prefix per Wine version, made by the first run that
     # needs it (others wait for it) with a server of its own that has saved
     # everything when it ends.
-    archive=$wow64_dir/prefix-$(wine --version | tr -c 'A-Za-z0-9.\n' '_' | head -n 1).tar
+    archive=$wow64_dir/prefix-$arch-$(wine --version | tr -c 'A-Za-z0-9.\n' '_' | head -n 1).tar
     exec 9>"$wow64_dir/prefix.lock"
     flock 9
     if [ ! -f "$archive" ]; then
-        say "booting a WoW64 prefix for $archive (once per Wine version; minutes under emulation)"
+        say "booting a $arch prefix for $archive (once per Wine version)"
         template=$wow64_dir/prefix.boot
         rm -rf "$template"
         mkdir "$template"
         ( export WINEPREFIX=$template; boot "$template" && timeout 60 wineserver -w ) \
-            || die "wineboot of the WoW64 prefix failed or timed out: $(tail -n 5 "$run_dir/wineboot.log")"
-        [ -f "$template/drive_c/windows/syswow64/kernel32.dll" ] \
-            || die "the WoW64 prefix has no 32-bit system: $(grep -v fixme "$run_dir/wineboot.log" | tail -n 5)"
+            || die "wineboot of the $arch prefix failed or timed out: $(tail -n 5 "$run_dir/wineboot.log")"
+        system32=syswow64
+        [ "$arch" = win32-only ] && system32=system32
+        [ -f "$template/drive_c/windows/$system32/kernel32.dll" ] \
+            || die "the $arch prefix has no 32-bit system: $(grep -v fixme "$run_dir/wineboot.log" | tail -n 5)"
         tar -C "$template" -cf "$archive.new" . && mv "$archive.new" "$archive" \
             || die "cannot keep the booted prefix in $archive"
         rm -rf "$template"
@@ -295,7 +304,8 @@ wine cmd /c exit </dev/null >/dev/null 2>&1 || die "wine cmd did not run"
 # the next program to open a window then waits many seconds for a new one.
 # TAPWIRE_DESKTOP_KEEPER names a program (DesktopKeeper.exe of the build) that
 # holds a hidden window for the whole run.
-if [ -n "${TAPWIRE_DESKTOP_KEEPER:-}" ]; then
+# (It is a 64-bit program: a prefix of 32-bit Windows goes without.)
+if [ -n "${TAPWIRE_DESKTOP_KEEPER:-}" ] && [ "$arch" != win32-only ]; then
     [ -f "$TAPWIRE_DESKTOP_KEEPER" ] || die "no desktop keeper at $TAPWIRE_DESKTOP_KEEPER"
     setsid wine "$TAPWIRE_DESKTOP_KEEPER" </dev/null >/dev/null 2>&1 &
     disown $!
