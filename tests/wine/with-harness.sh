@@ -24,7 +24,7 @@
 #   use from apt's cache; `make setup` fetches the packages and teaches the
 #   kernel to run i386 programs). Booting such a prefix runs the 32-bit half
 #   of wine.inf, under emulation on machines whose kernel does not run i386
-#   programs: minutes. The booted prefix is therefore kept as an archive in
+#   programs: a minute or two. The booted prefix is therefore kept as an archive in
 #   build/wow64, one per Wine version, and each run unpacks a copy of it.
 #   Everything else is as without it. The command finds `wine` on its PATH
 #   (the 64-bit loader of the root) and LD_LIBRARY_PATH set for the 32-bit
@@ -119,7 +119,7 @@ if [ "$arch" != win64 ]; then
     root=$wow64_dir/root
     "$repo/tests/wine/wow64.sh" root "$root" || die "the 32-bit part of Wine is not available (see the line above)"
     "$repo/tests/wine/wow64.sh" runs "$root" \
-        || die "this machine does not run i386 programs: run 'make setup' as root (binfmt_misc with qemu-user-static)"
+        || die "this machine does not run i386 programs: run 'make setup' as root (binfmt_misc with qemu-user 9 or later)"
     mkdir "$run_dir/bin"
     loader=$root/usr/lib/wine/wine64
     if [ "$arch" = win32-only ]; then
