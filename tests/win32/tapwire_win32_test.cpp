@@ -16,7 +16,12 @@
 #include "ShellTestSupport.h"
 #include "TargetWindow.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -42,6 +47,44 @@ std::optional<std::wstring> RunValue(REGSAM view)
     return GetRegistryString(HKEY_CURRENT_USER, settingstest::kRunKey, settingstest::kRunValueName, view);
 }
 
+// The access rights of every registry key opened or created under this
+// name, as Wine's trace of the program's registry calls gives them (in hex):
+// lines such as
+//   0024:trace:reg:NtCreateKey (0000002C,L"Software\\...\\Run",(null),0,f013f,0031F9A8)
+std::vector<std::string> AccessRightsOpening(std::string trace, std::string keyName)
+{
+    // Key names are case-insensitive.
+    for (std::string* text : {&trace, &keyName})
+        std::transform(text->begin(), text->end(), text->begin(), [](unsigned char c) { return std::tolower(c); });
+    std::vector<std::string> rights;
+    for (const char* call : {":ntcreatekey (", ":ntopenkeyex (", ":ntopenkey ("}) {
+        for (size_t at = trace.find(call); at != std::string::npos; at = trace.find(call, at + 1)) {
+            const size_t end = trace.find('\n', at);
+            const std::string line = trace.substr(at, end == std::string::npos ? std::string::npos : end - at);
+            if (line.find("\"" + keyName + "\"") == std::string::npos)
+                continue;
+            // NtCreateKey: (root,name,class,options,access,...); the opens: (root,name,access,...).
+            std::vector<std::string> fields;
+            size_t field = line.find('(') + 1;
+            for (size_t comma; (comma = line.find(',', field)) != std::string::npos; field = comma + 1)
+                fields.push_back(line.substr(field, comma - field));
+            const size_t index = std::string(call) == ":ntcreatekey (" ? 4 : 2;
+            if (fields.size() > index)
+                rights.push_back(fields[index]);
+        }
+    }
+    return rights;
+}
+
+// Where the test's standard error goes (see CMakeLists.txt).
+std::wstring TraceFile()
+{
+    const char* dir = std::getenv("TAPWIRE_HARNESS_DIR");
+    if (!dir || !*dir)
+        throw HarnessError("TAPWIRE_HARNESS_DIR is not set: run the tests through with-harness.sh");
+    return WindowsPathFromUnix(std::string(dir) + "/stderr.log");
+}
+
 class Win32Tapwire : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -51,7 +94,16 @@ protected:
         s_scanner = pairs.at(1);
         s_handDevice = std::make_unique<FakePortsDevice>(shelltest::PlainPortDevice(s_hand.appPort));
         s_app = std::make_unique<TapwireApp>();
-        s_dialog = s_app->Start(kStartMs);
+        // Wine traces the program's registry calls to the standard error it
+        // shares with this test, which ctest sends to a file of the harness.
+        SetEnvironmentVariableW(L"WINEDEBUG", L"-all,trace+reg");
+        try {
+            s_dialog = s_app->Start(kStartMs);
+        } catch (...) {
+            SetEnvironmentVariableW(L"WINEDEBUG", L"-all");
+            throw;
+        }
+        SetEnvironmentVariableW(L"WINEDEBUG", L"-all");
         s_target = std::make_unique<TargetWindow>();
     }
 
@@ -158,6 +210,18 @@ TEST_F(Win32Tapwire, AStartUpOptionIsStoredAndTheAutostartLandsInThe64BitView)
     ASSERT_TRUE(Choose(ID_STARTUP_NONE, "BootRun", "0"));
     EXPECT_FALSE(RunValue(KEY_WOW64_64KEY).has_value());
     EXPECT_TRUE(Choose(ID_STARTUP_NONE, "RunMini", "0"));
+
+    // The current user's Run key is one key in both views, so where the
+    // value went cannot tell whether the program asked for the 64-bit view:
+    // the access rights it asked for can. The check at start, the toggle and
+    // the removal's opens all carry KEY_WOW64_64KEY (0x100); without it they
+    // would be 1, f003f and 20006.
+    const std::vector<std::string> rights = AccessRightsOpening(
+        ReadFileBytes(TraceFile()).value_or(""), "Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Run");
+    ASSERT_FALSE(rights.empty()) << "no opening of the Run key in the trace " << Narrow(TraceFile());
+    for (const std::string& right : rights)
+        EXPECT_NE(std::stoul(right, nullptr, 16) & KEY_WOW64_64KEY, 0u) << "the Run key opened with access " << right;
+    EXPECT_NE(std::find(rights.begin(), rights.end(), "f013f"), rights.end()) << "no creation for the toggle";
 }
 
 TEST_F(Win32Tapwire, HidesInTheTrayAndComesBackOnAClickOfTheIcon)
