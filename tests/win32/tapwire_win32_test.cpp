@@ -18,7 +18,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,7 +25,6 @@
 namespace {
 
 using namespace wineharness;
-using shelltest::kButtonStarted;
 using shelltest::kPortList;
 
 // Starting a 32-bit program here: a minute or more, slower on a busy machine.
@@ -79,10 +77,7 @@ std::vector<std::string> AccessRightsOpening(std::string trace, std::string keyN
 // Where the test's standard error goes (see CMakeLists.txt).
 std::wstring TraceFile()
 {
-    const char* dir = std::getenv("TAPWIRE_HARNESS_DIR");
-    if (!dir || !*dir)
-        throw HarnessError("TAPWIRE_HARNESS_DIR is not set: run the tests through with-harness.sh");
-    return WindowsPathFromUnix(std::string(dir) + "/stderr.log");
+    return HarnessFile("stderr.log");
 }
 
 class Win32Tapwire : public ::testing::Test {

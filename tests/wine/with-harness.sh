@@ -24,8 +24,9 @@
 #   use from apt's cache; `make setup` fetches the packages and teaches the
 #   kernel to run i386 programs). Booting such a prefix runs the 32-bit half
 #   of wine.inf, under emulation on machines whose kernel does not run i386
-#   programs: a minute or two. The booted prefix is therefore kept as an archive in
-#   build/wow64, one per Wine version, and each run unpacks a copy of it.
+#   programs: a minute or two. The booted prefix is therefore kept as an
+#   archive in build/wow64, one per kind and Wine version, and each run
+#   unpacks a copy of it.
 #   Everything else is as without it. The command finds `wine` on its PATH
 #   (the 64-bit loader of the root) and LD_LIBRARY_PATH set for the 32-bit
 #   loader.
@@ -131,7 +132,6 @@ if [ "$arch" != win64 ]; then
     export PATH="$run_dir/bin:$PATH"
     export LD_LIBRARY_PATH="$root/lib/i386-linux-gnu:$root/usr/lib/i386-linux-gnu${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
 fi
-export TAPWIRE_HARNESS_ARCH=$arch
 
 # --- display -------------------------------------------------------------
 export TAPWIRE_HARNESS_XVFB=1
@@ -166,9 +166,9 @@ boot() {   # <prefix>
 # A WoW64 (or 32-bit) prefix comes unpacked from its archive before its
 # server starts (the server reads the registry as it starts).
 if [ "$arch" != win64 ]; then
-    # One booted WoW64 prefix per Wine version, made by the first run that
-    # needs it (others wait for it) with a server of its own that has saved
-    # everything when it ends.
+    # One booted prefix per kind and Wine version, made by the first run
+    # that needs it (others wait for it) with a server of its own that has
+    # saved everything when it ends.
     archive=$wow64_dir/prefix-$arch-$(wine --version | tr -c 'A-Za-z0-9.\n' '_' | head -n 1).tar
     exec 9>"$wow64_dir/prefix.lock"
     flock 9

@@ -54,8 +54,8 @@ packages() {
     plan | sed -n 's/^Inst \([^ :]*\)\(:i386\)\? (\([^ ]*\) .*\[i386\])$/\1_\3_i386.deb/p' | sed 's/:/%3a/g'
 }
 
-missing() {
-    list=$(packages)
+missing() {   # [the list of packages, when known]
+    list=${1:-$(packages)}
     [ -n "$list" ] || { echo "(no i386 package index: dpkg --add-architecture i386; apt-get update)"; return; }
     for deb in $list; do
         [ -f "$ARCHIVES/$deb" ] || echo "$deb"
@@ -124,7 +124,7 @@ make_root() {
     if [ -f "$dir/.stamp" ] && [ "$(cat "$dir/.stamp")" = "$stamp" ]; then
         return 0
     fi
-    absent=$(missing)
+    absent=$(missing "$list")
     [ -z "$absent" ] || { say "i386 packages missing from apt's cache (run 'make setup' as root): $(echo $absent | cut -c1-120)"; return 1; }
     command -v patchelf >/dev/null || { say "no patchelf (run 'make setup' as root)"; return 1; }
     mkdir -p "$(dirname "$dir")"

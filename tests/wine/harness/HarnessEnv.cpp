@@ -125,9 +125,6 @@ int BrokenPort()
     return std::atoi(number);
 }
 
-namespace {
-
-// A file in the scratch folder of with-harness.sh, as a Windows path.
 std::wstring HarnessFile(const std::string& name)
 {
     const char* dir = std::getenv("TAPWIRE_HARNESS_DIR");
@@ -135,6 +132,8 @@ std::wstring HarnessFile(const std::string& name)
         throw HarnessError("TAPWIRE_HARNESS_DIR is not set: run the tests through with-harness.sh");
     return WindowsPathFromUnix(std::string(dir) + "/" + name);
 }
+
+namespace {
 
 // Asks with-harness.sh for something by creating a file in its folder, and
 // waits until it has been done (the file is gone).

@@ -54,6 +54,10 @@ std::vector<ComPair> ComPairs();
 // port call on it fails). Throws when the variable is missing.
 int BrokenPort();
 
+// A file in the scratch folder of with-harness.sh, as a Windows path.
+// Throws when the harness's variable is missing.
+std::wstring HarnessFile(const std::string& name);
+
 // Hangs up the pair whose app side is COM<appPort>, as when a scanner's
 // cable is pulled: both ptys go away under whoever holds them, and the pair
 // comes back with new ones (a new open reaches them). Returns once the new
