@@ -249,6 +249,18 @@ SectionEnd
 
 Section "-un.Finish"
   Delete "$INSTDIR\Uninstall.exe"
+  ; This is the uninstaller's copy of itself; the Uninstall.exe that started it
+  ; may not have ended yet, and its file goes only once it has. Until then the
+  ; folder cannot go either: wait for it, at most 10 s.
+  StrCpy $R0 0
+  un_wait_for_starter:
+    IfFileExists "$INSTDIR\Uninstall.exe" 0 un_starter_gone
+    IntOp $R0 $R0 + 1
+    IntCmp $R0 100 un_starter_gone
+    Sleep 100
+    Delete "$INSTDIR\Uninstall.exe"
+    Goto un_wait_for_starter
+  un_starter_gone:
   ; Only when nothing is left in it: a kept Config.ini keeps the folder.
   RMDir "$INSTDIR"
 SectionEnd
