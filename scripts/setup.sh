@@ -9,7 +9,7 @@ PACKAGES="
   clang libclang-rt-14-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   googletest libspdlog-dev libfmt-dev
-  wine wine64 xvfb socat x11-utils imagemagick
+  wine wine64 xvfb socat x11-utils x11-xkb-utils imagemagick
   fonts-wqy-microhei fonts-wine
   fp-utils nsis
   patchelf qemu-user

@@ -14,3 +14,5 @@ constexpr UINT WM_PORT_TXDONE = WM_USER + 9;   // after each write
 
 // The tray icon's callback; wParam = icon id, lParam = the mouse message.
 constexpr UINT WM_TRAYNOTIFY  = WM_USER + 101;
+// Posted to itself by the receive dispatcher when a scan could not be typed.
+constexpr UINT WM_TYPING_FAILED = WM_USER + 102;

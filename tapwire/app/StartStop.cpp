@@ -22,7 +22,9 @@ void CTapwireDlg::ShowPortStateTexts()
     const bool bStarted = m_bPortOpen != FALSE;
     if (const char16_t* pszButton = tapwire::StartStopButtonText(g_nLanguage, bStarted))
         SetDlgItemText(IDC_START_STOP, AsWide(pszButton));
-    if (const char16_t* pszStatus = tapwire::PortStatusText(g_nLanguage, bStarted))
+    const char16_t* pszStatus = bStarted && m_bTypingWarning ? tapwire::TypingFailedStatusText(g_nLanguage)
+                                                             : tapwire::PortStatusText(g_nLanguage, bStarted);
+    if (pszStatus)
         SetDlgItemText(IDC_STATUS_LINE, AsWide(pszStatus));
 }
 
@@ -36,6 +38,8 @@ void CTapwireDlg::OnStartStop()
         if (OpenSelectedPort() == 1)
             return;
         m_bPortOpen = TRUE;
+        m_scanOutcome.Reset();
+        m_bTypingWarning = FALSE;
         ShowPortStateTexts();
         for (UINT nID : kSettingControls)
             GetDlgItem(static_cast<int>(nID))->EnableWindow(FALSE);
@@ -52,6 +56,10 @@ void CTapwireDlg::OnStartStop()
         // A character that was being decoded is dropped.
         g_decoderState.bLeadPending = false;
         g_decoderState.nUtf8Length = 0;
+        // The warning belonged to the started port.
+        KillTimer(kScanEndTimer);
+        m_scanOutcome.Reset();
+        m_bTypingWarning = FALSE;
         ShowPortStateTexts();
         for (UINT nID : kSettingControls)
             GetDlgItem(static_cast<int>(nID))->EnableWindow(TRUE);

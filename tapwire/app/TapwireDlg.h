@@ -4,6 +4,7 @@
 
 #include "Afx.h"
 #include "PortList.h"
+#include "ScanOutcome.h"
 #include "SerialPort.h"
 #include "TTComboBox.h"
 #include "resource.h"
@@ -81,6 +82,13 @@ protected:
     // Exactly the entry of the encoding is checked; none outside 0 to 8.
     void CheckEncodingEntry(int nEncoding);
     void ChooseEncoding(int nEncoding);
+    // Settings › Typing: the pauses at positions 0 to 3, a separator, the two
+    // ways of typing at 4 + 1 and 4 + 2.
+    static constexpr UINT kTypingModePosition = 5;
+    CMenu* TypingMenu() const;
+    void CheckTypingEntries();
+    void ChooseKeyDelay(int nDelayMs);
+    void ChooseKeyMode(int nKeyMode);
     void ChooseNoStartUpOption();
     void UpdateNoneCheck();
     void ToggleRunMini();
@@ -108,6 +116,16 @@ protected:
 
     // The receive dispatcher (wedge/ReceiveDispatcher.cpp)
     LRESULT OnPortRxChar(WPARAM wParam, LPARAM lParam);
+    // A scan the input did not take: posted by the dispatcher, so that the
+    // port thread is not held up while the user is told.
+    LRESULT OnTypingFailed(WPARAM wParam, LPARAM lParam);
+    // Status line and lamp as m_scanOutcome says; the balloon of the tray
+    // icon while the window is hidden.
+    void ShowTypingWarning();
+    void ShowTypingBalloon();
+    // Watches for the quiet that ends a scan whose end matters.
+    static constexpr UINT_PTR kScanEndTimer = 3;
+    void OnScanEndTimer();
 
     DECLARE_MESSAGE_MAP()
 
@@ -125,6 +143,10 @@ private:
     CString m_strVidPid2;
     CString m_strVidPid3;
     int m_nEncoding = 0;           // position in the Encoding menu, 0 to 8
+    int m_nKeyDelayMs = 0;         // pause between typed characters: 0, 5, 20 or 50
+    int m_nKeyMode = 0;            // 0 Unicode characters, 1 keyboard keys
+    tapwire::ScanOutcome m_scanOutcome;   // the scans typed, and the warning
+    BOOL m_bTypingWarning = FALSE; // the warning is on the screen
     CString m_strConfigPath;       // full path of the settings file
     CString m_strScannerDevice;    // interface name of the scanner opened on arrival
     DEV_BROADCAST_DEVICEINTERFACE_W m_dbiFilter = {};

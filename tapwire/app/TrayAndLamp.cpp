@@ -85,6 +85,8 @@ void CTapwireDlg::OnTimer(UINT_PTR nIDEvent)
 {
     if (nIDEvent == kPutOffTimer)
         HandlePutOffNotifications();
+    if (nIDEvent == kScanEndTimer)
+        OnScanEndTimer();
     if (nIDEvent == kHideToTrayTimer) {
         ::Shell_NotifyIconW(NIM_ADD, &m_nid);
         ShowWindow(SW_HIDE);
@@ -113,7 +115,7 @@ void CTapwireDlg::OnPaint()
     CPaintDC dc(this);
     DrawLogo();
     if (m_bPortOpen == TRUE)
-        DrawStatusLamp(1);
+        DrawStatusLamp(m_bTypingWarning ? 2 : 1);
     else if (m_bPortOpen == FALSE)
         DrawStatusLamp(0);
     CDialog::OnPaint();
@@ -125,6 +127,8 @@ void CTapwireDlg::DrawStatusLamp(int nState)
         DrawBitmapInto(this, IDC_STATUS_LAMP, IDB_LAMP_GREEN, true);
     else if (nState == 0)
         DrawBitmapInto(this, IDC_STATUS_LAMP, IDB_LAMP_GREY, true);
+    else if (nState == 2)   // started, and a scan could not be typed
+        DrawBitmapInto(this, IDC_STATUS_LAMP, IDB_LAMP_AMBER, true);
 }
 
 void CTapwireDlg::DrawLogo()

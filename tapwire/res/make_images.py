@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes the images of Tapwire.rc next to this script.
 
-logo.bmp, lamp_grey.bmp, lamp_green.bmp: 8 bpp with a 256-entry palette and a
+logo.bmp, lamp_grey.bmp, lamp_green.bmp, lamp_amber.bmp: 8 bpp with a 256-entry palette and a
 white background, which the dialog keys out when it draws them (TransparentBlt
 with white), so the colours are exact and nothing is anti-aliased.
 Tapwire.ico: one 32 x 32 image in the 16 standard VGA colours.
@@ -18,6 +18,7 @@ WHITE = (255, 255, 255)
 LOGO_BLUE = (0, 64, 192)
 LAMP_GREY = (192, 192, 192)
 LAMP_GREEN = (0, 255, 0)
+LAMP_AMBER = (255, 176, 0)
 
 # The 16 colours of the standard VGA palette, in the usual Windows order.
 VGA = [
@@ -152,6 +153,7 @@ def main():
         "logo.bmp": logo(),
         "lamp_grey.bmp": lamp(LAMP_GREY),
         "lamp_green.bmp": lamp(LAMP_GREEN),
+        "lamp_amber.bmp": lamp(LAMP_AMBER),
         "Tapwire.ico": icon(),
     }
     for name, data in outputs.items():

@@ -11,6 +11,7 @@
 #define IDB_LOGO                139
 #define IDB_LAMP_GREY           140
 #define IDB_LAMP_GREEN          141
+#define IDB_LAMP_AMBER          142
 
 // Main dialog controls
 #define IDC_BAUD_RATE           1003
@@ -55,3 +56,10 @@
 #define ID_STARTUP_RUNSTART     32794
 #define ID_STARTUP_NONE         32795
 #define ID_ENCODING_ARABIC      32796
+// Settings › Typing
+#define ID_TYPING_NO_PAUSE      32801
+#define ID_TYPING_PAUSE_5       32802
+#define ID_TYPING_PAUSE_20      32803
+#define ID_TYPING_PAUSE_50      32804
+#define ID_TYPING_UNICODE       32805
+#define ID_TYPING_KEYS          32806

@@ -13,6 +13,11 @@ constexpr DWORD kThreadExitCode = 100;
 // How long a cancelled wait for a port event is given to end by itself.
 constexpr DWORD kCancelGraceMs = 50;
 constexpr size_t kWarningBufferBytes = 200;
+// The longest pause the owner may ask for between two bytes.
+constexpr LRESULT kMaxPauseMs = 1000;
+// CreateWaitableTimerExW's flag for a timer that keeps milliseconds (Windows
+// 10 1803 and later; elsewhere the creation fails and a plain timer serves).
+constexpr DWORD kCreateWaitableTimerHighResolution = 0x00000002;
 // "串口错误" (port error) in GBK, shown through the narrow-character message box.
 const char kWarningCaption[] = "\xB4\xAE\xBF\xDA\xB4\xED\xCE\xF3";
 
@@ -246,6 +251,38 @@ void CSerialPort::NotifyOwner(UINT message, WPARAM wParam)
     ::SendMessageW(m_hOwnerWnd, message, wParam, static_cast<LPARAM>(m_nPort));
 }
 
+bool CSerialPort::HandOverByte(DWORD dwCount)
+{
+    const LRESULT nPauseMs = ::SendMessageW(m_hOwnerWnd, WM_PORT_RXCHAR, dwCount, static_cast<LPARAM>(m_nPort));
+    if (nPauseMs <= 0)
+        return true;
+    if (KeepPause(static_cast<DWORD>(nPauseMs < kMaxPauseMs ? nPauseMs : kMaxPauseMs)))
+        return true;
+    m_bStoppedInPause = true;
+    return false;
+}
+
+bool CSerialPort::KeepPause(DWORD dwPauseMs)
+{
+    if (!m_hPauseTimer) {
+        // Resolved at run time: older Windows has no such call.
+        using CreateWaitableTimerExWFn = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPCWSTR, DWORD, DWORD);
+        auto pfnCreateTimerEx = reinterpret_cast<CreateWaitableTimerExWFn>(reinterpret_cast<void*>(
+            ::GetProcAddress(::GetModuleHandleW(L"kernel32"), "CreateWaitableTimerExW")));
+        if (pfnCreateTimerEx)
+            m_hPauseTimer = pfnCreateTimerEx(nullptr, nullptr, kCreateWaitableTimerHighResolution, TIMER_ALL_ACCESS);
+        if (!m_hPauseTimer)
+            m_hPauseTimer = ::CreateWaitableTimerW(nullptr, FALSE, nullptr);
+    }
+    LARGE_INTEGER due;
+    due.QuadPart = -static_cast<LONGLONG>(dwPauseMs) * 10000;   // relative, in 100 ns
+    if (m_hPauseTimer && ::SetWaitableTimer(m_hPauseTimer, &due, 0, nullptr, nullptr, FALSE)) {
+        const HANDLE ahWait[2] = { m_hStopEvent, m_hPauseTimer };
+        return ::WaitForMultipleObjects(2, ahWait, FALSE, INFINITE) != WAIT_OBJECT_0;
+    }
+    return ::WaitForSingleObject(m_hStopEvent, dwPauseMs) != WAIT_OBJECT_0;
+}
+
 UINT CSerialPort::PortThreadProc(LPVOID pParam)
 {
     auto* pPort = static_cast<CSerialPort*>(pParam);
@@ -274,6 +311,7 @@ UINT CSerialPort::PortThreadProc(LPVOID pParam)
     NextWait next = NextWait::PortEvent;
 
     pPort->m_bThreadActive = TRUE;
+    pPort->m_bStoppedInPause = false;
     if (pPort->m_hPort)
         comm.PurgeComm(pPort->m_hPort, kPurgeAll);
 
@@ -284,7 +322,7 @@ UINT CSerialPort::PortThreadProc(LPVOID pParam)
             case ReadResult::Byte:
                 // The byte was there already: handed over, then served as a
                 // port event.
-                pPort->NotifyOwner(WM_PORT_RXCHAR, 1);
+                pPort->HandOverByte(1);
                 pPort->ServePortEvent(comstat);
                 continue;
             case ReadResult::Pending:
@@ -342,7 +380,7 @@ UINT CSerialPort::PortThreadProc(LPVOID pParam)
                     // over like every other.
                     if (bReadPending && dwCount == 1) {
                         pPort->m_dwRxCount = 1;
-                        pPort->NotifyOwner(WM_PORT_RXCHAR, 1);
+                        pPort->HandOverByte(1);
                     }
                 }
                 // The stop may be seen before the port's event: bytes that
@@ -355,6 +393,10 @@ UINT CSerialPort::PortThreadProc(LPVOID pParam)
                 if (pPort->m_hPort)
                     comm.CloseHandle(pPort->m_hPort);
                 pPort->m_hPort = nullptr;
+            }
+            if (pPort->m_hPauseTimer) {
+                ::CloseHandle(pPort->m_hPauseTimer);
+                pPort->m_hPauseTimer = nullptr;
             }
             pPort->m_bThreadActive = FALSE;
             AfxEndThread(kThreadExitCode);
@@ -375,7 +417,7 @@ UINT CSerialPort::PortThreadProc(LPVOID pParam)
                 // port's event.
                 if (result == ReadResult::Nothing)
                     break;
-                pPort->NotifyOwner(WM_PORT_RXCHAR, 1);
+                pPort->HandOverByte(1);
             } else {
                 bWaitPending = false;   // its event is set: the wait has completed
             }
@@ -460,8 +502,13 @@ DWORD CSerialPort::ReceiveBytes(CSerialPort* pPort, COMSTAT& comstat)
     // A stop request waits for the drain, which delivers every byte queued by
     // the time the request is seen, then ends even if the sender goes on, so
     // that a scanner streaming without a pause cannot hold the stop off.
+    //
+    // While the owner keeps pauses between bytes, a stop ends the hand-over at
+    // once instead: a long paced scan is not typed on after the user stopped it.
     bool bLastBatch = false;
     DWORD dwHandedOver = 0;
+    if (pPort->m_bStoppedInPause)
+        return 0;
     for (;;) {
         {
             PortLock lock(pPort->m_csPort);
@@ -483,8 +530,10 @@ DWORD CSerialPort::ReceiveBytes(CSerialPort* pPort, COMSTAT& comstat)
                 }
             }
             pPort->m_dwRxCount = dwBytesRead;
-            pPort->NotifyOwner(WM_PORT_RXCHAR, dwBytesRead);
+            const bool bGoOn = pPort->HandOverByte(dwBytesRead);
             dwHandedOver += dwBytesRead;
+            if (!bGoOn)
+                return dwHandedOver;
             // A read that failed or timed out: the count is no longer to be
             // trusted, so the queue is counted again.
             if (dwBytesRead == 0)

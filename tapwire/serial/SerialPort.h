@@ -66,6 +66,12 @@ private:
     // it sends to this thread's windows meanwhile.
     void StopPortThread();
     void NotifyOwner(UINT message, WPARAM wParam);
+    // Hands the byte in m_byRx over (WM_PORT_RXCHAR). The owner answers with
+    // the pause it wants before the next byte, in milliseconds (the pause
+    // between typed characters; 0 for none), which the thread keeps while it
+    // waits for the stop. False when the stop came during the pause.
+    bool HandOverByte(DWORD dwCount);
+    bool KeepPause(DWORD dwPauseMs);
 
     // Written by the monitor thread, read by the interface thread.
     std::atomic<BOOL> m_bOpen{FALSE};
@@ -85,6 +91,11 @@ private:
     // thread, which closes it as it ends; m_csPort guards it between the two.
     HANDLE m_hPort = nullptr;
     CWinThread* m_pPortThread = nullptr;   // owned; deleted once the thread has ended
+    // Monitor thread only: the timer of the pauses, made at the first one and
+    // closed as the thread ends; whether a stop cut a pause short, after which
+    // nothing more is handed over.
+    HANDLE m_hPauseTimer = nullptr;
+    bool m_bStoppedInPause = false;
     CRITICAL_SECTION m_csPort;             // initialised once, for the object's life
     HANDLE m_hTxEvent = nullptr;           // manual reset: write m_pTxBuffer
     HANDLE m_hStopEvent = nullptr;         // manual reset: close the port and end

@@ -12,6 +12,8 @@ constexpr UINT kEncodingIds[] = {
     ID_ENCODING_ASCII, ID_ENCODING_UNICODE, ID_ENCODING_UNICODE_BE, ID_ENCODING_UTF8, ID_ENCODING_GBK,
     ID_ENCODING_SHIFT_JIS, ID_ENCODING_THAI, ID_ENCODING_LATIN1, ID_ENCODING_ARABIC,
 };
+constexpr UINT kTypingDelayIds[] = { ID_TYPING_NO_PAUSE, ID_TYPING_PAUSE_5, ID_TYPING_PAUSE_20, ID_TYPING_PAUSE_50 };
+constexpr UINT kTypingModeIds[] = { ID_TYPING_UNICODE, ID_TYPING_KEYS };
 
 // A new text for an entry that opens a submenu. Only the text changes: a
 // ModifyMenu without MF_POPUP may drop the submenu on some systems.
@@ -46,7 +48,9 @@ void CTapwireDlg::ApplyTexts(int nLanguage)
     SetDlgItemText(IDC_LABEL_DATA_BITS, AsWide(texts->labelDataBits));
     SetDlgItemText(IDC_LABEL_STOP_BITS, AsWide(texts->labelStopBits));
     SetDlgItemText(IDC_START_STOP, AsWide(m_bPortOpen ? texts->buttonStarted : texts->buttonStopped));
-    SetDlgItemText(IDC_STATUS_LINE, AsWide(m_bPortOpen ? texts->statusStarted : texts->statusStopped));
+    SetDlgItemText(IDC_STATUS_LINE, AsWide(!m_bPortOpen        ? texts->statusStopped
+                                           : m_bTypingWarning ? texts->statusTypingFailed
+                                                              : texts->statusStarted));
 
     CMenu* pMenuBar = GetMenu();
     CMenu* pSettings = pMenuBar ? pMenuBar->GetSubMenu(0) : nullptr;
@@ -56,6 +60,7 @@ void CTapwireDlg::ApplyTexts(int nLanguage)
     SetPopupText(pMenuBar, 1, texts->menuHelp);
     SetPopupText(pSettings, 0, texts->menuStartUp);
     SetPopupText(pSettings, 1, texts->menuEncoding);
+    SetPopupText(pSettings, 2, texts->menuTyping);
 
     if (CMenu* pStartUp = StartUpMenu()) {
         for (UINT i = 0; i < 4; ++i)
@@ -64,6 +69,12 @@ void CTapwireDlg::ApplyTexts(int nLanguage)
     if (CMenu* pEncoding = EncodingMenu()) {
         for (UINT i = 0; i < kEncodingCount; ++i)
             RenameKeepingCheck(pEncoding, i, kEncodingIds[i], texts->encodings[i]);
+    }
+    if (CMenu* pTyping = TypingMenu()) {
+        for (UINT i = 0; i < 4; ++i)
+            RenameKeepingCheck(pTyping, i, kTypingDelayIds[i], texts->typingPauses[i]);
+        for (UINT i = 0; i < 2; ++i)
+            RenameKeepingCheck(pTyping, kTypingModePosition + i, kTypingModeIds[i], texts->typingModes[i]);
     }
     if (CMenu* pHelp = pMenuBar->GetSubMenu(1))
         RenameKeepingCheck(pHelp, 0, ID_HELP_ABOUT, texts->helpAbout);

@@ -27,6 +27,15 @@ struct InterfaceTexts {
     const char16_t* startUp[4];      // None, run at log-on, minimise, start the port
     const char16_t* encodings[9];    // by encoding index
     const char16_t* helpAbout;
+    // Settings › Typing, by position: the pauses, then (after a separator)
+    // the two ways of typing
+    const char16_t* menuTyping;
+    const char16_t* typingPauses[4];  // no pause, 5, 20, 50 ms
+    const char16_t* typingModes[2];   // Unicode characters, keyboard keys
+    // A scan that the input did not take: the status line (begins with four
+    // blanks, as the port states do) and the tray icon's balloon
+    const char16_t* statusTypingFailed;
+    const char16_t* typingFailedNotice;
 };
 
 // nullptr for a language outside 1 to 3.
@@ -35,5 +44,8 @@ const InterfaceTexts* TextsForLanguage(int language);
 // Button 1017 and status line 1048 for a stopped or started port.
 const char16_t* StartStopButtonText(int language, bool started);
 const char16_t* PortStatusText(int language, bool started);
+// The status line and balloon text of a scan that could not be typed.
+const char16_t* TypingFailedStatusText(int language);
+const char16_t* TypingFailedNoticeText(int language);
 
 } // namespace tapwire

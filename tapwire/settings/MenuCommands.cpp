@@ -1,9 +1,15 @@
-// The menu bar's commands: start-up options and encoding, with their check marks.
+// The menu bar's commands: start-up options, encoding and typing, with their
+// check marks.
 #include "TapwireDlg.h"
 
 #include "DecoderState.h"
 #include "KeyEvents.h"
+#include "KeyboardKeys.h"
 #include "SettingsFile.h"
+#include "SettingsLoad.h"
+#include "Typing.h"
+
+#include <iterator>
 
 BOOL CTapwireDlg::OnCommand(WPARAM wParam, LPARAM lParam)
 {
@@ -49,6 +55,16 @@ BOOL CTapwireDlg::OnCommand(WPARAM wParam, LPARAM lParam)
     case ID_STARTUP_NONE:
         ChooseNoStartUpOption();
         break;
+    case ID_TYPING_NO_PAUSE:
+    case ID_TYPING_PAUSE_5:
+    case ID_TYPING_PAUSE_20:
+    case ID_TYPING_PAUSE_50:
+        ChooseKeyDelay(tapwire::kKeyDelaysMs[nID - ID_TYPING_NO_PAUSE]);
+        break;
+    case ID_TYPING_UNICODE:
+    case ID_TYPING_KEYS:
+        ChooseKeyMode(static_cast<int>(nID - ID_TYPING_UNICODE));
+        break;
     default:
         break;
     }
@@ -92,4 +108,43 @@ void CTapwireDlg::ToggleRunMini()
 {
     m_bRunMini = !m_bRunMini;
     settings::WriteSetting(m_strConfigPath, settings::kStartSection, settings::kRunMiniKey, m_bRunMini ? 1 : 0);
+}
+
+CMenu* CTapwireDlg::TypingMenu() const
+{
+    CMenu* pMenuBar = GetMenu();
+    CMenu* pSettings = pMenuBar ? pMenuBar->GetSubMenu(0) : nullptr;
+    return pSettings ? pSettings->GetSubMenu(2) : nullptr;
+}
+
+void CTapwireDlg::CheckTypingEntries()
+{
+    CMenu* pTyping = TypingMenu();
+    if (!pTyping)
+        return;
+    for (UINT nPosition = 0; nPosition < std::size(tapwire::kKeyDelaysMs); ++nPosition) {
+        const bool bChecked = tapwire::kKeyDelaysMs[nPosition] == m_nKeyDelayMs;
+        pTyping->CheckMenuItem(nPosition, MF_BYPOSITION | (bChecked ? MF_CHECKED : MF_UNCHECKED));
+    }
+    for (UINT nMode = 0; nMode < 2; ++nMode) {
+        const bool bChecked = static_cast<int>(nMode) == m_nKeyMode;
+        pTyping->CheckMenuItem(kTypingModePosition + nMode, MF_BYPOSITION | (bChecked ? MF_CHECKED : MF_UNCHECKED));
+    }
+}
+
+void CTapwireDlg::ChooseKeyDelay(int nDelayMs)
+{
+    // Takes effect after the next typed character: the port thread asks for
+    // the pause with every byte.
+    m_nKeyDelayMs = nDelayMs;
+    CheckTypingEntries();
+    settings::WriteSetting(m_strConfigPath, settings::kTypingSection, settings::kKeyDelayKey, m_nKeyDelayMs);
+}
+
+void CTapwireDlg::ChooseKeyMode(int nKeyMode)
+{
+    m_nKeyMode = nKeyMode;
+    SetKeyMode(static_cast<tapwire::KeyMode>(m_nKeyMode));
+    CheckTypingEntries();
+    settings::WriteSetting(m_strConfigPath, settings::kTypingSection, settings::kKeyModeKey, m_nKeyMode);
 }

@@ -4,6 +4,7 @@
 #include "LanguageTexts.h"
 #include "SettingsFile.h"
 #include "SettingsLoad.h"
+#include "Typing.h"
 #include "Utf16.h"
 
 namespace {
@@ -93,6 +94,11 @@ void CTapwireDlg::LoadSettings()
     m_strDataBits = AsWide(outcome.dataBits);
     SelectListPosition(m_cbStopBits, outcome.stopBitsPosition);
     m_strStopBits = AsWide(outcome.stopBits);
+
+    m_nKeyDelayMs = outcome.keyDelayMs;
+    m_nKeyMode = outcome.keyMode;
+    SetKeyMode(static_cast<tapwire::KeyMode>(m_nKeyMode));
+    CheckTypingEntries();
 
     m_bRunStart = outcome.runStart;
     CheckStartUpEntry(kStartUpRunStart, m_bRunStart);

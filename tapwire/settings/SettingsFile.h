@@ -10,6 +10,7 @@ constexpr const wchar_t* kUartSection = L"Uart Setting";
 constexpr const wchar_t* kStartSection = L"Start Setting";
 constexpr const wchar_t* kLanguageSection = L"Language Setting";
 constexpr const wchar_t* kEncodingSection = L"Encoding Setting";
+constexpr const wchar_t* kTypingSection = L"Typing Setting";
 
 constexpr const wchar_t* kComPortKey = L"ComPort";
 constexpr const wchar_t* kBaudRateKey = L"BaudRate";
@@ -21,6 +22,8 @@ constexpr const wchar_t* kRunMiniKey = L"RunMini";
 constexpr const wchar_t* kRunStartKey = L"RunStart";
 constexpr const wchar_t* kLanguageKey = L"Language";
 constexpr const wchar_t* kEncodingKey = L"Encoding";
+constexpr const wchar_t* kKeyDelayKey = L"KeyDelay";
+constexpr const wchar_t* kKeyModeKey = L"KeyMode";
 
 // Writes one key, creating the file, section and key as needed. A file that
 // cannot be written is not reported: the program goes on with its values in memory.

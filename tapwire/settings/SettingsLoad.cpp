@@ -10,6 +10,7 @@ constexpr const char16_t* kUart = u"Uart Setting";
 constexpr const char16_t* kStart = u"Start Setting";
 constexpr const char16_t* kLanguage = u"Language Setting";
 constexpr const char16_t* kEncoding = u"Encoding Setting";
+constexpr const char16_t* kTyping = u"Typing Setting";
 
 std::u16string Decimal(int value)
 {
@@ -32,6 +33,20 @@ std::u16string SettingText(const std::optional<std::u16string>& storedValue)
 bool IsPresent(const std::u16string& text)
 {
     return text != u"ERROR";
+}
+
+int KeyDelayFromText(const std::u16string& text)
+{
+    for (int delayMs : kKeyDelaysMs) {
+        if (text == Decimal(delayMs))
+            return delayMs;
+    }
+    return 0;
+}
+
+int KeyModeFromText(const std::u16string& text)
+{
+    return text == u"1" ? 1 : 0;
 }
 
 const char16_t* BaudRateForPosition(int position)
@@ -128,6 +143,8 @@ SettingsOutcome DecideSettings(const std::function<std::u16string(const char16_t
     else if (runStart != u"0")
         write(kStart, u"RunStart", u"0");
 
+    out.keyDelayMs = KeyDelayFromText(readKey(kTyping, u"KeyDelay"));
+    out.keyMode = KeyModeFromText(readKey(kTyping, u"KeyMode"));
     return out;
 }
 

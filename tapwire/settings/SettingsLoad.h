@@ -29,6 +29,17 @@ const char16_t* StopBitsForPosition(int position);   // "2" for 1, else "1"
 // The encoding written and applied when the key is missing: UTF-8.
 constexpr int kDefaultEncoding = 3;
 
+// The typing choices of "Typing Setting": the pause between characters and
+// how characters are typed. The load never writes them: they are written
+// when the user chooses, and a start without them types as it always has.
+constexpr int kKeyDelaysMs[] = { 0, 5, 20, 50 };
+// The pause a "KeyDelay" text stands for: exactly one of the delays' decimal
+// texts, anything else (missing, negative, too long, with a unit) 0.
+int KeyDelayFromText(const std::u16string& text);
+// "KeyMode": 1 (keyboard keys) for the text "1", anything else 0 (Unicode
+// characters).
+int KeyModeFromText(const std::u16string& text);
+
 struct SettingWrite {
     const char16_t* section;
     const char16_t* key;
@@ -54,6 +65,8 @@ struct SettingsOutcome {
     int stopBitsPosition = 0;
     const char16_t* stopBits = u"1";
     bool runStart = false;              // also: start the port
+    int keyDelayMs = 0;                 // one of kKeyDelaysMs
+    int keyMode = 0;                    // 0 Unicode characters, 1 keyboard keys
 };
 
 // readKey gives a key's text as the program reads it (see SettingText).

@@ -6,46 +6,45 @@ namespace {
 
 constexpr unsigned kAnsiCodePage = 0;   // CP_ACP
 
-void TypeCodePoint(const TypingOperations& typing, int codePoint)
+Typed Outcome(bool inserted)
 {
-    if (codePoint <= 0xFFFF) {
-        typing.pfnTypeUnicodeUnit(static_cast<std::uint16_t>(codePoint));
-    } else if (codePoint <= 0x10FFFF) {
-        const int offset = codePoint - 0x10000;
-        typing.pfnTypeUnicodeUnit(static_cast<std::uint16_t>(0xD800 + (offset >> 10)));
-        typing.pfnTypeUnicodeUnit(static_cast<std::uint16_t>(0xDC00 + (offset & 0x3FF)));
-    } else {
-        typing.pfnTypeUnicodeUnit(0xFFFD);
-    }
+    return inserted ? Typed::kComplete : Typed::kFailed;
 }
 
-void TypeSingleByte(const TypingOperations& typing, int encoding, std::uint8_t b)
+// A unit that was not inserted ends the character: its low surrogate is not
+// typed after a lost high one.
+Typed TypeCodePoint(const TypingOperations& typing, int codePoint)
+{
+    if (codePoint <= 0xFFFF)
+        return Outcome(typing.pfnTypeUnicodeUnit(static_cast<std::uint16_t>(codePoint)));
+    if (codePoint <= 0x10FFFF) {
+        const int offset = codePoint - 0x10000;
+        return Outcome(typing.pfnTypeUnicodeUnit(static_cast<std::uint16_t>(0xD800 + (offset >> 10))) &&
+                       typing.pfnTypeUnicodeUnit(static_cast<std::uint16_t>(0xDC00 + (offset & 0x3FF))));
+    }
+    return Outcome(typing.pfnTypeUnicodeUnit(0xFFFD));
+}
+
+Typed TypeSingleByte(const TypingOperations& typing, int encoding, std::uint8_t b)
 {
     switch (encoding) {
     case ENC_ASCII:
-        typing.pfnTypeRawByte(b);
-        break;
+        return Outcome(typing.pfnTypeRawByte(b));
     // The double-byte encodings' single bytes belong to their code page
     // whatever the system's ANSI code page: the half-width katakana of
     // Shift-JIS, the euro sign 0x80 of GBK.
     case ENC_GBK:
-        typing.pfnTypeCodePageByte(b, 936);
-        break;
+        return Outcome(typing.pfnTypeCodePageByte(b, 936));
     case ENC_SHIFT_JIS:
-        typing.pfnTypeCodePageByte(b, 932);
-        break;
+        return Outcome(typing.pfnTypeCodePageByte(b, 932));
     case ENC_THAI:
-        typing.pfnTypeCodePageByte(b, 874);
-        break;
+        return Outcome(typing.pfnTypeCodePageByte(b, 874));
     case ENC_LATIN1:
-        typing.pfnTypeCodePageByte(b, 1252);
-        break;
+        return Outcome(typing.pfnTypeCodePageByte(b, 1252));
     case ENC_ARABIC:
-        typing.pfnTypeCodePageByte(b, 1256);
-        break;
+        return Outcome(typing.pfnTypeCodePageByte(b, 1256));
     default:
-        typing.pfnTypeCodePageByte(b, kAnsiCodePage);
-        break;
+        return Outcome(typing.pfnTypeCodePageByte(b, kAnsiCodePage));
     }
 }
 
@@ -61,9 +60,9 @@ KeyPress UnicodeKeyPress(char16_t unit)
     return { { { 0, unit, kKeyEventUnicode }, { 0, unit, kKeyEventUnicode | kKeyEventKeyUp } } };
 }
 
-KeyPress VirtualKeyPress(std::uint16_t key)
+KeyPress VirtualKeyPress(std::uint16_t key, std::uint16_t scan)
 {
-    return { { { key, 0, 0 }, { key, 0, kKeyEventKeyUp } } };
+    return { { { key, scan, 0 }, { key, scan, kKeyEventKeyUp } } };
 }
 
 std::optional<char16_t> CodePageByteUnit(std::uint8_t b, unsigned codePage, CodePageConverter convert)
@@ -77,8 +76,8 @@ std::optional<char16_t> CodePageByteUnit(std::uint8_t b, unsigned codePage, Code
     return std::nullopt;
 }
 
-void DispatchReceivedByte(DecoderState& state, int encoding, bool portOpen, std::uint8_t b,
-                          CodePageConverter convert, const TypingOperations& typing)
+Typed DispatchReceivedByte(DecoderState& state, int encoding, bool portOpen, std::uint8_t b,
+                           CodePageConverter convert, const TypingOperations& typing)
 {
     int result = kDecodePassOn;
     switch (encoding) {
@@ -98,11 +97,15 @@ void DispatchReceivedByte(DecoderState& state, int encoding, bool portOpen, std:
                                                     : DecodeShiftJis(state, portOpen, b, convert, units);
         if (pair == PairResult::kCompleted) {
             // Every unit the code page gives, in order; a unit 0 types nothing.
+            Typed typed = Typed::kNothing;
             for (char16_t unit : units) {
-                if (unit != 0)
-                    typing.pfnTypeUnicodeUnit(unit);
+                if (unit == 0)
+                    continue;
+                if (!typing.pfnTypeUnicodeUnit(unit))
+                    return Typed::kFailed;
+                typed = Typed::kComplete;
             }
-            return;
+            return typed;
         }
         result = pair == PairResult::kHeld ? kDecodeHeld : kDecodePassOn;
         break;
@@ -113,13 +116,14 @@ void DispatchReceivedByte(DecoderState& state, int encoding, bool portOpen, std:
     case ENC_ARABIC:
         break;
     default:
-        return;   // an index from a hand-edited file: nothing is typed
+        return Typed::kNothing;   // an index from a hand-edited file: nothing is typed
     }
 
     if (result > 0)
-        TypeCodePoint(typing, result);
-    else if (result == kDecodePassOn)
-        TypeSingleByte(typing, encoding, b);
+        return TypeCodePoint(typing, result);
+    if (result == kDecodePassOn)
+        return TypeSingleByte(typing, encoding, b);
+    return Typed::kNothing;
 }
 
 } // namespace tapwire

@@ -34,8 +34,8 @@ bool IsKeyByte(std::uint8_t b);
 
 // A Unicode key press of the unit (it travels in wScan).
 KeyPress UnicodeKeyPress(char16_t unit);
-// A press of the virtual key.
-KeyPress VirtualKeyPress(std::uint16_t key);
+// A press of the virtual key, with the key's scan code (0: none given).
+KeyPress VirtualKeyPress(std::uint16_t key, std::uint16_t scan = 0);
 
 // The unit a byte that is no key byte stands for in a code page (0 is the
 // system's ANSI code page): unit 0 for the byte 0, otherwise the first unit
@@ -56,11 +56,20 @@ enum Encoding {
 };
 
 // The typing operations the dispatcher types through: in the program
-// TypeUnicodeUnit, TypeRawByte and TypeCodePageByte of Typing.h.
+// TypeUnicodeUnit, TypeRawByte and TypeCodePageByte of Typing.h. Each is true
+// when everything it typed was inserted into the input, or when there was
+// nothing to type.
 struct TypingOperations {
-    void (*pfnTypeUnicodeUnit)(std::uint16_t unit);
-    void (*pfnTypeRawByte)(std::uint8_t b);
-    void (*pfnTypeCodePageByte)(std::uint8_t b, unsigned codePage);
+    bool (*pfnTypeUnicodeUnit)(std::uint16_t unit);
+    bool (*pfnTypeRawByte)(std::uint8_t b);
+    bool (*pfnTypeCodePageByte)(std::uint8_t b, unsigned codePage);
+};
+
+// What came of a received byte.
+enum class Typed {
+    kNothing,    // held, or nothing to type
+    kComplete,   // its character (all its units) or key was typed
+    kFailed,     // the input did not take it; units after the failing one were not typed
 };
 
 // One received byte through the decoder of the encoding, typed: a decoded
@@ -70,7 +79,7 @@ struct TypingOperations {
 // 932 under GBK and Shift-JIS, 874, 1252 or 1256 under Thai, Latin 1 and
 // Arabic, the ANSI code page under UTF-8 and UTF-16. An encoding outside 0 to
 // 8 types nothing.
-void DispatchReceivedByte(DecoderState& state, int encoding, bool portOpen, std::uint8_t b,
-                          CodePageConverter convert, const TypingOperations& typing);
+Typed DispatchReceivedByte(DecoderState& state, int encoding, bool portOpen, std::uint8_t b,
+                           CodePageConverter convert, const TypingOperations& typing);
 
 } // namespace tapwire

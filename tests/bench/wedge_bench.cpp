@@ -216,24 +216,26 @@ RunResult BareDrain(const ComPair& pair, const Payload& payload, bool paced)
 
 // The settings of a Tapwire that starts the pair's port at once in the given
 // encoding, in English.
-std::string StartedSettings(int encoding)
+// in English; `more` is appended as it is (further sections).
+std::string StartedSettings(int encoding, const std::string& more = "")
 {
     return "[Encoding Setting]\r\nEncoding=" + std::to_string(encoding) +
            "\r\n[Start Setting]\r\nBootRun=0\r\nRunMini=0\r\nRunStart=1\r\n"
            "[Language Setting]\r\nLanguage=1\r\n"
-           "[Uart Setting]\r\nComPort=0\r\nBaudRate=9\r\nParityBit=0\r\nDataBit=1\r\nStopBit=0\r\n";
+           "[Uart Setting]\r\nComPort=0\r\nBaudRate=9\r\nParityBit=0\r\nDataBit=1\r\nStopBit=0\r\n" +
+           more;
 }
 
 // Tapwire.exe with the maker's scanner on the pair's app side (the port
 // list preselects it, the settings start it), and the target window in front.
 class StartedWedge {
 public:
-    StartedWedge(const ComPair& pair, int encoding)
+    StartedWedge(const ComPair& pair, int encoding, const std::string& moreSettings = "")
         : m_device({L"USB\\VID_2E9B&PID_0002\\5&BENCH&0&1",
                     L"USB Serial Device (COM" + std::to_wstring(pair.appPort) + L")",
                     {L"USB\\VID_2E9B&PID_0002&REV_0100", L"USB\\VID_2E9B&PID_0002"}})
     {
-        WriteFileBytes(m_app.SettingsPath(), StartedSettings(encoding));
+        WriteFileBytes(m_app.SettingsPath(), StartedSettings(encoding, moreSettings));
         m_dialog = m_app.Start();
         m_target.Activate();
         Sleep(300);  // let the port thread reach its first wait
@@ -453,10 +455,75 @@ bool Scans(const ComPair& pair)
     return true;
 }
 
+// --- the typing choices ------------------------------------------------------
+
+// One scan written at once under each choice of Settings › Typing: the rate
+// at which its characters reach the window. False when characters were lost,
+// doubled or reordered.
+bool TypingChoices(const ComPair& pair)
+{
+    struct Choice {
+        const char* name;
+        int delayMs;
+        int keyMode;
+        size_t characters;
+    };
+    const Choice choices[] = {
+        {"no pause", 0, 0, 1000}, {"5 ms", 5, 0, 300},   {"20 ms", 20, 0, 100},
+        {"50 ms", 50, 0, 50},     {"keyboard keys", 0, 1, 1000},
+    };
+    // Letters of both cases, digits and signs: keyboard keys press Shift too.
+    const std::string pattern = "Lot-4006381333931/Ab7;";
+    bool complete = true;
+    for (const Choice& choice : choices) {
+        std::string text;
+        while (text.size() < choice.characters)
+            text += pattern;
+        text.resize(choice.characters);
+        StartedWedge wedge(pair, 0,
+                           "[Typing Setting]\r\nKeyDelay=" + std::to_string(choice.delayMs) +
+                               "\r\nKeyMode=" + std::to_string(choice.keyMode) + "\r\n");
+        TargetWindow& target = wedge.Target();
+        ScannerPort scanner(pair.scannerPort);
+        const double written = SecondsNow();
+        scanner.Write(text);
+        double first = 0;
+        double last = SecondsNow();
+        size_t units = 0;
+        while (units < text.size() && SecondsNow() - last < kStallTimeoutMs / 1000.0) {
+            Sleep(1);
+            const size_t now = target.Text().size();
+            if (now != units) {
+                if (units == 0)
+                    first = SecondsNow();
+                units = now;
+                last = SecondsNow();
+            }
+        }
+        RunResult run;
+        const std::wstring received = target.Text();
+        run.received = received.size();
+        run.difference = CompareTexts(std::wstring(text.begin(), text.end()), received);
+        if (!Complete(run)) {
+            PrintFailure(choice.name, text.size(), run, wedge.Situation());
+            complete = false;
+            continue;
+        }
+        const double seconds = last - first;
+        std::printf("  %-14s %7.0f chars/s  %6.1f ms per character  first after %.1f ms  (%zu characters)"
+                    "  lost 0, doubled or reordered 0\n",
+                    choice.name, seconds > 0 ? (text.size() - 1) / seconds : 0.0,
+                    text.size() > 1 ? seconds * 1000.0 / (text.size() - 1) : 0.0, (first - written) * 1000.0,
+                    text.size());
+        std::fflush(stdout);
+    }
+    return complete;
+}
+
 }  // namespace
 
 // wedge_bench.exe [filter]: with a filter, only the runs whose label
-// ("ascii paced", "utf8 unpaced", "idle", "scans", ...) contains it.
+// ("ascii paced", "utf8 unpaced", "idle", "scans", "typing", ...) contains it.
 int main(int argc, char** argv)
 {
     const std::string filter = argc > 1 ? argv[1] : "";
@@ -514,6 +581,10 @@ int main(int argc, char** argv)
         if (repeat == 0 && std::string("scans").find(filter) != std::string::npos) {
             std::printf("Scans (EAN-13, GS1-128, URL, UTF-8 with CJK), 150 ms apart at the line rate:\n");
             failed |= !Scans(pair);
+        }
+        if (repeat == 0 && std::string("typing").find(filter) != std::string::npos) {
+            std::printf("Settings > Typing, one scan written at once under each choice:\n");
+            failed |= !TypingChoices(pair);
         }
     } catch (const std::exception& error) {
         std::fprintf(stderr, "wedge benchmark: %s\n", error.what());

@@ -38,7 +38,7 @@ struct Call {
         return kind == other.kind && value == other.value && codePage == other.codePage;
     }
 };
-using Typed = std::vector<Call>;
+using Calls = std::vector<Call>;
 
 // The native tests' converter, remembered per byte sequence: opening an iconv
 // descriptor for every byte would take most of the fuzzer's time.
@@ -61,15 +61,15 @@ bool ConvertCodePage(unsigned codePage, const std::uint8_t* bytes, int count, st
 }
 
 // Where the recording operations put their calls.
-Typed* g_pTyped = nullptr;
+Calls* g_pTyped = nullptr;
 
 const TypingOperations kRecorder = {
-    [](std::uint16_t unit) { g_pTyped->push_back({ Call::kUnit, unit, 0 }); },
-    [](std::uint8_t b) { g_pTyped->push_back({ Call::kRaw, b, 0 }); },
-    [](std::uint8_t b, unsigned codePage) { g_pTyped->push_back({ Call::kCodePage, b, codePage }); },
+    [](std::uint16_t unit) { g_pTyped->push_back({ Call::kUnit, unit, 0 }); return true; },
+    [](std::uint8_t b) { g_pTyped->push_back({ Call::kRaw, b, 0 }); return true; },
+    [](std::uint8_t b, unsigned codePage) { g_pTyped->push_back({ Call::kCodePage, b, codePage }); return true; },
 };
 
-void Dispatch(Typed& typed, DecoderState& state, int encoding, bool portOpen, std::uint8_t b)
+void Dispatch(Calls& typed, DecoderState& state, int encoding, bool portOpen, std::uint8_t b)
 {
     g_pTyped = &typed;
     DispatchReceivedByte(state, encoding, portOpen, b, ConvertCodePage, kRecorder);
@@ -94,7 +94,7 @@ bool SameState(const DecoderState& a, const DecoderState& b)
 
 // ---- the reference: each encoding's rules, over the whole stream at once ----
 
-void TypeUnit(Typed& typed, std::uint32_t unit)
+void TypeUnit(Calls& typed, std::uint32_t unit)
 {
     typed.push_back({ Call::kUnit, unit, 0 });
 }
@@ -102,7 +102,7 @@ void TypeUnit(Typed& typed, std::uint32_t unit)
 // The single-byte path of an encoding: raw under ASCII, its own code page for
 // GBK, Shift-JIS, Thai, Latin 1 and Arabic, the ANSI code page (0) for UTF-16
 // and UTF-8.
-void TypeSingleByte(Typed& typed, int encoding, std::uint8_t b)
+void TypeSingleByte(Calls& typed, int encoding, std::uint8_t b)
 {
     switch (encoding) {
     case 0:
@@ -133,7 +133,7 @@ void TypeSingleByte(Typed& typed, int encoding, std::uint8_t b)
 
 // A decoded character: 0 types nothing; beyond the BMP a surrogate pair;
 // beyond U+10FFFF the replacement character.
-void TypeCharacter(Typed& typed, std::uint32_t cp)
+void TypeCharacter(Calls& typed, std::uint32_t cp)
 {
     if (cp == 0)
         return;
@@ -147,9 +147,9 @@ void TypeCharacter(Typed& typed, std::uint32_t cp)
     }
 }
 
-Typed Reference(int encoding, const std::uint8_t* data, std::size_t size)
+Calls Reference(int encoding, const std::uint8_t* data, std::size_t size)
 {
-    Typed typed;
+    Calls typed;
     std::size_t i = 0;
     switch (encoding) {
     case 1:   // UTF-16LE: every two bytes one unit, low byte first
@@ -219,14 +219,14 @@ int EncodingOf(std::uint8_t selector)
 void OneEncoding(int encoding, const std::uint8_t* data, std::size_t size)
 {
     DecoderState state;
-    Typed typed;
+    Calls typed;
     for (std::size_t i = 0; i < size; ++i) {
         // The same byte first arrives after Stop, before the port has closed.
         const DecoderState before = state;
-        Typed stopped;
+        Calls stopped;
         Dispatch(stopped, state, encoding, false, data[i]);
         FUZZ_CHECK(SameState(state, before));
-        Typed single;
+        Calls single;
         TypeSingleByte(single, encoding, data[i]);
         FUZZ_CHECK(stopped == single);
 
@@ -258,10 +258,10 @@ void MixedCommands(const std::uint8_t* data, std::size_t size)
         }
         const bool portOpen = (command & 0x20) == 0;
         const int encoding = EncodingOf(command & 0x1F);
-        Typed typed;
+        Calls typed;
         Dispatch(typed, state, encoding, portOpen, data[i + 1]);
         if (!portOpen) {
-            Typed single;
+            Calls single;
             TypeSingleByte(single, encoding, data[i + 1]);
             FUZZ_CHECK(typed == single);
         }

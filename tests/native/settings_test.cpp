@@ -70,6 +70,9 @@ TEST(SettingsLoad, FirstStartWritesTheTenDefaultsInOrder)
     EXPECT_EQ(std::u16string(out.dataBits), u"8");
     EXPECT_EQ(std::u16string(out.stopBits), u"1");
     EXPECT_FALSE(out.bootRun || out.runMini || out.runStart);
+    // Typing as it always has: no pause, Unicode characters, nothing written.
+    EXPECT_EQ(out.keyDelayMs, 0);
+    EXPECT_EQ(out.keyMode, 0);
 }
 
 TEST(SettingsLoad, AMissingPortKeepsThePreselectedEntryAndStoresIt)
@@ -157,6 +160,30 @@ TEST(SettingsLoad, ValuesAndTheirEdgeCases)
           [](const SettingsOutcome& o) { EXPECT_TRUE(o.runStart); EXPECT_EQ(o.portPosition, 0); }, {} },
         { "BootRun 01 is no flag", u"Start Setting", u"BootRun", u"01", 3,
           [](const SettingsOutcome& o) { EXPECT_FALSE(o.bootRun); }, { u"BootRun=0" } },
+        // The typing keys: exactly the texts of the menu's choices count, and
+        // the load never rewrites them.
+        { "KeyDelay 5", u"Typing Setting", u"KeyDelay", u"5", 3,
+          [](const SettingsOutcome& o) { EXPECT_EQ(o.keyDelayMs, 5); }, {} },
+        { "KeyDelay 20", u"Typing Setting", u"KeyDelay", u"20", 3,
+          [](const SettingsOutcome& o) { EXPECT_EQ(o.keyDelayMs, 20); }, {} },
+        { "KeyDelay 50", u"Typing Setting", u"KeyDelay", u"50", 3,
+          [](const SettingsOutcome& o) { EXPECT_EQ(o.keyDelayMs, 50); }, {} },
+        { "KeyDelay -5: none", u"Typing Setting", u"KeyDelay", u"-5", 3,
+          [](const SettingsOutcome& o) { EXPECT_EQ(o.keyDelayMs, 0); }, {} },
+        { "KeyDelay 99999: none", u"Typing Setting", u"KeyDelay", u"99999", 3,
+          [](const SettingsOutcome& o) { EXPECT_EQ(o.keyDelayMs, 0); }, {} },
+        { "KeyDelay abc: none", u"Typing Setting", u"KeyDelay", u"abc", 3,
+          [](const SettingsOutcome& o) { EXPECT_EQ(o.keyDelayMs, 0); }, {} },
+        { "KeyDelay 20ms: none", u"Typing Setting", u"KeyDelay", u"20ms", 3,
+          [](const SettingsOutcome& o) { EXPECT_EQ(o.keyDelayMs, 0); }, {} },
+        { "KeyDelay 10, not a choice: none", u"Typing Setting", u"KeyDelay", u"10", 3,
+          [](const SettingsOutcome& o) { EXPECT_EQ(o.keyDelayMs, 0); }, {} },
+        { "KeyMode 1: keyboard keys", u"Typing Setting", u"KeyMode", u"1", 3,
+          [](const SettingsOutcome& o) { EXPECT_EQ(o.keyMode, 1); }, {} },
+        { "KeyMode 2: Unicode characters", u"Typing Setting", u"KeyMode", u"2", 3,
+          [](const SettingsOutcome& o) { EXPECT_EQ(o.keyMode, 0); }, {} },
+        { "KeyMode 01: Unicode characters", u"Typing Setting", u"KeyMode", u"01", 3,
+          [](const SettingsOutcome& o) { EXPECT_EQ(o.keyMode, 0); }, {} },
     };
     for (const Case& c : cases) {
         // A full file, with the one key of the case replaced.

@@ -26,9 +26,9 @@ void Record(const char* format, unsigned a, unsigned b = 0)
 }
 
 const TypingOperations kRecorder = {
-    [](std::uint16_t unit) { Record("U+%04X", unit); },
-    [](std::uint8_t b) { Record("raw %02X", b); },
-    [](std::uint8_t b, unsigned codePage) { Record("cp%u %02X", codePage, b); },
+    [](std::uint16_t unit) { Record("U+%04X", unit); return true; },
+    [](std::uint8_t b) { Record("raw %02X", b); return true; },
+    [](std::uint8_t b, unsigned codePage) { Record("cp%u %02X", codePage, b); return true; },
 };
 
 struct Wedge {
@@ -246,11 +246,56 @@ TEST(Wedge, AControlByteAfterALeadByteIsConsumedIntoThePair)
     }
 }
 
+TEST(Wedge, AUnitTheInputDoesNotTakeEndsItsCharacter)
+{
+    // The recorder refuses the unit given here: the units after it are not
+    // typed, and the byte's outcome says so.
+    static std::uint16_t s_refused;
+    static const TypingOperations kRefusing = {
+        [](std::uint16_t unit) {
+            Record("U+%04X", unit);
+            return unit != s_refused;
+        },
+        [](std::uint8_t b) { Record("raw %02X", b); return b != s_refused; },
+        [](std::uint8_t b, unsigned codePage) { Record("cp%u %02X", codePage, b); return true; },
+    };
+    struct Case {
+        const char* what;
+        int encoding;
+        std::vector<std::uint8_t> bytes;
+        std::uint16_t refused;
+        const char* calls;
+        Typed last;
+    };
+    const Case cases[] = {
+        { "a surrogate pair, its high unit refused", ENC_UTF8, { 0xF0, 0x9F, 0x98, 0x80 }, 0xD83D, "U+D83D",
+          Typed::kFailed },
+        { "a surrogate pair, its low unit refused", ENC_UTF8, { 0xF0, 0x9F, 0x98, 0x80 }, 0xDE00,
+          "U+D83D, U+DE00", Typed::kFailed },
+        { "a surrogate pair typed", ENC_UTF8, { 0xF0, 0x9F, 0x98, 0x80 }, 0, "U+D83D, U+DE00", Typed::kComplete },
+        { "a lead byte is held: nothing", ENC_GBK, { 0xD6 }, 0, "", Typed::kNothing },
+        { "a GBK pair refused", ENC_GBK, { 0xD6, 0xD0 }, 0x4E2D, "U+4E2D", Typed::kFailed },
+        { "a raw byte refused", ENC_ASCII, { 0x41 }, 0x41, "raw 41", Typed::kFailed },
+        { "an index outside the menu types nothing", 9, { 0x41 }, 0x41, "", Typed::kNothing },
+    };
+    for (const Case& c : cases) {
+        s_refused = c.refused;
+        DecoderState state;
+        g_calls.clear();
+        Typed last = Typed::kNothing;
+        for (std::uint8_t b : c.bytes)
+            last = DispatchReceivedByte(state, c.encoding, true, b, ConvertWithIconv, kRefusing);
+        EXPECT_EQ(g_calls, c.calls) << c.what;
+        EXPECT_EQ(last, c.last) << c.what;
+    }
+}
+
 TEST(KeyEvents, AKeyPressIsItsDownEventThenItsUpEvent)
 {
     EXPECT_EQ(UnicodeKeyPress(u'\u4E2D'),
               (KeyPress{ { { 0, 0x4E2D, kKeyEventUnicode }, { 0, 0x4E2D, kKeyEventUnicode | kKeyEventKeyUp } } }));
     EXPECT_EQ(VirtualKeyPress(0x0D), (KeyPress{ { { 0x0D, 0, 0 }, { 0x0D, 0, kKeyEventKeyUp } } }));
+    EXPECT_EQ(VirtualKeyPress(0x0D, 0x1C), (KeyPress{ { { 0x0D, 0x1C, 0 }, { 0x0D, 0x1C, kKeyEventKeyUp } } }));
 
     std::vector<int> keys;
     for (int b = 0; b < 256; ++b) {

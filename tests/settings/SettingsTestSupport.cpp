@@ -165,7 +165,11 @@ const InterfaceTexts& EnglishTexts()
         {L"ASCII", L"Unicode", L"Unicode(Big-Endian)", L"UTF-8", L"Simplified Chinese(GBK/Windows-936)",
          L"Japanese(Shift-JIS/Windows-932)", L"Thai(Windows-874)", L"Western European(Latin 1/Windows-1252)",
          L"Arabic/Persian(Windows-1256)"},
-        L"About"};
+        L"About",
+        L"Typing",
+        {L"No pause between characters", L"5 ms between characters", L"20 ms between characters",
+         L"50 ms between characters", L"Type Unicode characters", L"Type keyboard keys"},
+        L"    Scan not typed: input refused"};
     return texts;
 }
 
@@ -179,7 +183,11 @@ const InterfaceTexts& ChineseTexts()
         {L"ASCII", L"Unicode", L"Unicode(Big-Endian)", L"UTF-8", L"简体中文(GBK/Windows-936)",
          L"日文(Shift-JIS/Windows-932)", L"泰语(Windows-874)", L"西欧语言(Latin 1/Windows-1252)",
          L"阿拉伯语/波斯语(Windows-1256)"},
-        L"关于"};
+        L"关于",
+        L"键入",
+        {L"字符之间不停顿", L"字符之间停顿 5 毫秒", L"字符之间停顿 20 毫秒", L"字符之间停顿 50 毫秒",
+         L"键入 Unicode 字符", L"模拟键盘按键"},
+        L"    扫描未键入: 输入被拒绝"};
     return texts;
 }
 
@@ -193,7 +201,11 @@ const InterfaceTexts& JapaneseTexts()
         {L"ASCII", L"Unicode", L"Unicode(Big-Endian)", L"UTF-8", L"Simplified Chinese(GBK/Windows-936)",
          L"Japanese(Shift-JIS/Windows-932)", L"Thai(Windows-874)", L"Western European(Latin 1/Windows-1252)",
          L"Arabic/Persian(Windows-1256)"},
-        L"バージョン情報"};
+        L"バージョン情報",
+        L"キー入力",
+        {L"文字間の待ちなし", L"文字間 5 ミリ秒待つ", L"文字間 20 ミリ秒待つ", L"文字間 50 ミリ秒待つ",
+         L"Unicode 文字で入力", L"キーボードのキーで入力"},
+        L"    スキャン未入力: 入力が拒否されました"};
     return texts;
 }
 
@@ -229,17 +241,42 @@ void ExpectTexts(const Window& dialog, AppProbe& probe, const InterfaceTexts& te
     ASSERT_EQ(bar.size(), 2u);
     EXPECT_EQ(bar[0].text, texts.settings);
     EXPECT_EQ(bar[1].text, texts.help);
-    ASSERT_EQ(bar[0].items.size(), 2u);
+    ASSERT_EQ(bar[0].items.size(), 3u);
     const MenuItem& startUp = bar[0].items[0];
     const MenuItem& encoding = bar[0].items[1];
+    const MenuItem& typing = bar[0].items[2];
     EXPECT_EQ(startUp.text, texts.startUp);
     EXPECT_EQ(encoding.text, texts.encoding);
-    EXPECT_TRUE(startUp.hasSubmenu && encoding.hasSubmenu) << "a submenu went with its new text";
+    EXPECT_EQ(typing.text, texts.typing);
+    EXPECT_TRUE(startUp.hasSubmenu && encoding.hasSubmenu && typing.hasSubmenu) << "a submenu went with its new text";
     ExpectEntries(startUp, texts.startUpEntries, kStartUpIds, "Start up");
     ExpectEntries(encoding, texts.encodingEntries, kEncodingIds, "Encoding");
+    ASSERT_EQ(typing.items.size(), 7u);
+    EXPECT_TRUE(typing.items[4].IsSeparator());
+    for (size_t i = 0; i < 6; ++i) {
+        const MenuItem& entry = typing.items[i < 4 ? i : i + 1];
+        EXPECT_EQ(entry.text, texts.typingEntries[i]) << "Typing entry " << i;
+        EXPECT_EQ(entry.id, kTypingIds[i]) << "Typing entry " << i;
+    }
     ASSERT_EQ(bar[1].items.size(), 1u);
     EXPECT_EQ(bar[1].items[0].text, texts.about);
     EXPECT_EQ(bar[1].items[0].id, static_cast<UINT>(ID_HELP_ABOUT));
+}
+
+TypingChecks ExpectedTypingChecks(int delayMs, int keyMode)
+{
+    return {delayMs == 0, delayMs == 5, delayMs == 20, delayMs == 50, keyMode == 0, keyMode == 1};
+}
+
+TypingChecks ReadTypingChecks(AppProbe& probe)
+{
+    const MenuItem* typing = MenuItemAt(probe.MenuBar(), {0, 2});
+    if (!typing || typing->items.size() != 7)
+        throw HarnessError("the menu bar has no Typing menu of 7 entries");
+    TypingChecks checks{};
+    for (size_t i = 0; i < 6; ++i)
+        checks[i] = typing->items[i < 4 ? i : i + 1].IsChecked();
+    return checks;
 }
 
 void Command(const Window& dialog, AppProbe& probe, UINT id)

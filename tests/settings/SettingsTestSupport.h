@@ -119,6 +119,9 @@ struct InterfaceTexts {
     std::array<std::wstring, 4> startUpEntries;
     std::array<std::wstring, 9> encodingEntries;
     std::wstring about;
+    std::wstring typing;
+    std::array<std::wstring, 6> typingEntries;   // the four pauses, then the two ways of typing
+    std::wstring statusTypingFailed;             // the status line while a scan could not be typed
 };
 const InterfaceTexts& EnglishTexts();
 const InterfaceTexts& ChineseTexts();
@@ -126,6 +129,16 @@ const InterfaceTexts& JapaneseTexts();
 // Checks every text of the dialog and of the menu bar against one language;
 // `started` chooses the texts of the Start/Stop button and the status line.
 void ExpectTexts(const Window& dialog, AppProbe& probe, const InterfaceTexts& texts, bool started);
+
+// "Typing" (0 › 2): the pauses at positions 0 to 3, a separator, the ways of
+// typing at 5 and 6; their ids in that order, and their check marks.
+constexpr UINT kTypingIds[6] = {ID_TYPING_NO_PAUSE, ID_TYPING_PAUSE_5, ID_TYPING_PAUSE_20,
+                                ID_TYPING_PAUSE_50, ID_TYPING_UNICODE, ID_TYPING_KEYS};
+using TypingChecks = std::array<bool, 6>;
+// The checks a pause (0, 5, 20, 50) and a way of typing (0 Unicode, 1 keys) give.
+TypingChecks ExpectedTypingChecks(int delayMs, int keyMode);
+// Throws HarnessError when there is no Typing menu of its seven entries.
+TypingChecks ReadTypingChecks(AppProbe& probe);
 
 // Posts a menu command and waits until the program has handled it.
 void Command(const Window& dialog, AppProbe& probe, UINT id);

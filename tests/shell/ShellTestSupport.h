@@ -46,6 +46,7 @@ const std::wstring kPortOpenFailure = L"COMが見つからない、または開�
 // The lamp's two discs and what lies around them.
 constexpr COLORREF kLampGreen = RGB(0, 255, 0);
 constexpr COLORREF kLampGrey = RGB(192, 192, 192);
+constexpr COLORREF kLampAmber = RGB(255, 176, 0);
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 
 // A serial port of the "Ports" class on COM<port>, with no scanner behind it.

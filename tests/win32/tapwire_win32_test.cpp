@@ -105,8 +105,9 @@ protected:
     static void TearDownTestSuite()
     {
         s_target.reset();
-        if (s_app && s_app->GetProcess().IsRunning())
+        if (s_app && s_app->GetProcess().IsRunning()) {
             EXPECT_TRUE(ClosesCleanly(*s_app));
+        }
         s_app.reset();
         s_handDevice.reset();
         DeleteRegistryValue(HKEY_CURRENT_USER, settingstest::kRunKey, settingstest::kRunValueName, KEY_WOW64_64KEY);

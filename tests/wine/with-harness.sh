@@ -272,15 +272,17 @@ ln -sfn /dev/null "$WINEPREFIX/dosdevices/com$TAPWIRE_BROKEN_PORT"
 # device disappears from the system, and link-<n> puts it back; fds-<n> writes
 # into fds.<n> how many open file descriptors of the processes other than the
 # pair's socat point at the pty behind COM<n> (whether a program still holds
-# the port, whatever its handles say).
+# the port, whatever its handles say). xkb-<layout> gives the display that X
+# keyboard layout (setxkbmap), as a user's own keyboard would be.
 setsid sh -c 'while :; do
-    for request in "$1"/hangup-* "$1"/unlink-* "$1"/link-* "$1"/fds-*; do
+    for request in "$1"/hangup-* "$1"/unlink-* "$1"/link-* "$1"/fds-* "$1"/xkb-*; do
         [ -e "$request" ] || continue
         n=${request##*-}
         case "${request##*/}" in
             hangup-*) pkill -f "link=$1/com$n " ;;
             unlink-*) rm -f "$2/com$n" ;;
             link-*) ln -sfn "$1/com$n" "$2/com$n" ;;
+            xkb-*) setxkbmap "$n" ;;
             fds-*)
                 pty=$(readlink -f "$1/com$n")
                 count=0

@@ -3,6 +3,7 @@
 #include "HarnessEnv.h"
 #include "ProbeProtocol.h"
 
+#include <cwchar>
 #include <sstream>
 
 namespace wineharness {
@@ -172,6 +173,23 @@ std::vector<MenuItem> AppProbe::PopupMenu(DWORD timeoutMs)
     if (!answer)
         throw HarnessError("the program did not answer the menu probe");
     return ParseMenu(*answer);
+}
+
+void AppProbe::RefuseInput(DWORD timeoutMs)
+{
+    const std::optional<std::wstring> answer = Ask(kProbeRefuseInput, timeoutMs);
+    if (!answer)
+        throw HarnessError("the program did not answer the request to refuse input");
+    if (*answer != L"1")
+        throw HarnessError("the program's SendInput import could not be taken over");
+}
+
+unsigned long long AppProbe::AcceptInput(DWORD timeoutMs)
+{
+    const std::optional<std::wstring> answer = Ask(kProbeAcceptInput, timeoutMs);
+    if (!answer)
+        throw HarnessError("the program did not answer the request to accept input");
+    return std::wcstoull(answer->c_str(), nullptr, 10);
 }
 
 }  // namespace wineharness

@@ -56,6 +56,12 @@ public:
     // the program only outside the menu's loop: make one request (Sync)
     // before the menu opens.
     std::vector<MenuItem> PopupMenu(DWORD timeoutMs = 5000);
+    // The program's SendInput inserts nothing from now on, as when the
+    // window in front runs as administrator or the workstation is locked;
+    // throws HarnessError when the program's import cannot be taken over.
+    void RefuseInput(DWORD timeoutMs = 5000);
+    // It inserts again; the number of SendInput calls it refused meanwhile.
+    unsigned long long AcceptInput(DWORD timeoutMs = 5000);
 
 private:
     std::optional<std::wstring> Ask(WPARAM request, DWORD timeoutMs);

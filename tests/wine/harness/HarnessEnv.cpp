@@ -175,6 +175,21 @@ void UnlinkPort(int appPort) { AskHarness("unlink-" + std::to_string(appPort)); 
 
 void RelinkPort(int appPort) { AskHarness("link-" + std::to_string(appPort)); }
 
+ScopedKeyboardLayout::ScopedKeyboardLayout(const std::string& xkbLayout)
+{
+    AskHarness("xkb-" + xkbLayout);
+}
+
+ScopedKeyboardLayout::~ScopedKeyboardLayout()
+{
+    try {
+        AskHarness("xkb-us");
+    } catch (const HarnessError&) {
+        // A destructor cannot throw; a layout left behind shows in what the
+        // next tests type.
+    }
+}
+
 ScratchFolder::ScratchFolder()
 {
     wchar_t temp[MAX_PATH];

@@ -75,6 +75,18 @@ int OpenDescriptorsOnPort(int appPort);
 void UnlinkPort(int appPort);
 void RelinkPort(int appPort);
 
+// The X keyboard layout of the harness's display (setxkbmap: "de", "fr",
+// ...) while the object lives; the US layout again afterwards. Wine's
+// programs take the layout when they start: start Tapwire and the target
+// after this. Throws HarnessError when the harness does not set it.
+class ScopedKeyboardLayout {
+public:
+    explicit ScopedKeyboardLayout(const std::string& xkbLayout);
+    ~ScopedKeyboardLayout();
+    ScopedKeyboardLayout(const ScopedKeyboardLayout&) = delete;
+    ScopedKeyboardLayout& operator=(const ScopedKeyboardLayout&) = delete;
+};
+
 // A fresh empty folder under the prefix's temporary folder; removed with
 // everything in it when the object goes.
 class ScratchFolder {

@@ -23,6 +23,12 @@ enum ProbeRequest : WPARAM {
     kProbeMenuBar = 2,     // the menu bar of the window (GetMenu)
     kProbeSystemMenu = 3,  // its system menu (GetSystemMenu without revert)
     kProbePopupMenu = 4,   // the pop-up menu the thread shows now (TrackPopupMenu)
+    // From now on the program's SendInput inserts nothing (as when the window
+    // in front runs as administrator): answered with "1" when its import
+    // could be taken over, "0" otherwise.
+    kProbeRefuseInput = 5,
+    // SendInput inserts again; answered with the number of calls refused.
+    kProbeAcceptInput = 6,
 };
 constexpr WPARAM kProbeRequestMask = 0xFF;
 constexpr int kProbeSequenceShift = 8;

@@ -1,5 +1,5 @@
 // The record file of TargetWindow.exe, shared by the program that writes it
-// and the harness that reads it: one 4-byte event per message, in arrival
+// and the harness that reads it: one 8-byte event per message, in arrival
 // order, little endian.
 #pragma once
 
@@ -16,13 +16,16 @@ enum TargetEventKind : uint16_t {
 struct TargetEvent {
     uint16_t kind;
     uint16_t value;
+    // GetMessageTime of the message: for a key, when the input took the
+    // event. Not compared.
+    uint32_t timeMs;
 
     bool operator==(const TargetEvent& other) const
     {
         return kind == other.kind && value == other.value;
     }
 };
-static_assert(sizeof(TargetEvent) == 4, "the record format is 4 bytes per event");
+static_assert(sizeof(TargetEvent) == 8, "the record format is 8 bytes per event");
 
 constexpr wchar_t kTargetWindowClass[] = L"TapwireTestTarget";
 

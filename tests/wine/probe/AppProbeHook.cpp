@@ -102,6 +102,52 @@ HMENU ShownPopupMenu()
     return menu;
 }
 
+// SendInput as the program's own import table leads to it: taken over on the
+// first refusal request, so that the program's calls (on this thread, the
+// interface thread) come here.
+using SendInputFn = UINT(WINAPI*)(UINT, LPINPUT, int);
+SendInputFn g_pfnRealSendInput = nullptr;
+bool g_bRefusing = false;
+unsigned long long g_nRefusedCalls = 0;
+
+UINT WINAPI ProbeSendInput(UINT cInputs, LPINPUT pInputs, int cbSize)
+{
+    if (g_bRefusing) {
+        ++g_nRefusedCalls;
+        SetLastError(ERROR_ACCESS_DENIED);
+        return 0;
+    }
+    return g_pfnRealSendInput(cInputs, pInputs, cbSize);
+}
+
+bool TakeOverSendInput()
+{
+    if (g_pfnRealSendInput)
+        return true;
+    const auto real = reinterpret_cast<ULONG_PTR>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SendInput"));
+    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (!real || !imports.VirtualAddress)
+        return false;
+    for (auto* module = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+         module->Name; ++module) {
+        for (auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->FirstThunk); slot->u1.Function; ++slot) {
+            if (slot->u1.Function != real)
+                continue;
+            DWORD protection = 0;
+            if (!VirtualProtect(&slot->u1.Function, sizeof(slot->u1.Function), PAGE_READWRITE, &protection))
+                return false;
+            g_pfnRealSendInput = reinterpret_cast<SendInputFn>(real);
+            slot->u1.Function = reinterpret_cast<ULONG_PTR>(&ProbeSendInput);
+            VirtualProtect(&slot->u1.Function, sizeof(slot->u1.Function), protection, &protection);
+            return true;
+        }
+    }
+    return false;
+}
+
 // The test's named object: prefix and process id.
 void ObjectName(const wchar_t* prefix, DWORD testProcessId, wchar_t (&name)[64])
 {
@@ -134,6 +180,14 @@ void Answer(const MSG& msg)
         } else if (request == kProbePopupMenu) {
             if (HMENU menu = ShownPopupMenu())
                 AppendMenu(menu, 0, out);
+        } else if (request == kProbeRefuseInput) {
+            const bool taken = TakeOverSendInput();
+            g_bRefusing = taken;
+            g_nRefusedCalls = 0;
+            out.Put(taken ? L'1' : L'0');
+        } else if (request == kProbeAcceptInput) {
+            g_bRefusing = false;
+            out.PutNumber(g_nRefusedCalls);
         }
         block->textUnits = out.Length();
         InterlockedExchange(&block->replySequence, sequence);

@@ -37,7 +37,7 @@ TargetState g_state;
 
 void Record(uint16_t kind, uint16_t value)
 {
-    const TargetEvent event{kind, value};
+    const TargetEvent event{kind, value, static_cast<uint32_t>(GetMessageTime())};
     DWORD written = 0;
     // Unbuffered: the reader in the test process sees each event at once.
     WriteFile(g_state.hRecord, &event, sizeof(event), &written, nullptr);
