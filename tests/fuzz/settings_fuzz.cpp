@@ -2,7 +2,7 @@
 //
 // Input: a byte for the size of the port list, a byte for whether the Run
 // key names the program (bit 0) and which entry the port list preselected
-// (the other bits), then the stored values of the ten keys, separated by FF
+// (the other bits), then the stored values of the twelve keys, separated by FF
 // bytes; a value that begins with FE is missing from the file. The load's
 // outcome must follow the rules key by key, within the ranges they allow, and
 // the number rule must agree with its reference on every whole value.
@@ -31,7 +31,7 @@ struct Key {
 };
 
 // In the order the load reads them.
-const std::array<Key, 10> kKeys = { {
+const std::array<Key, 12> kKeys = { {
     { u"Language Setting", u"Language", u"1" },
     { u"Start Setting", u"BootRun", u"0" },
     { u"Start Setting", u"RunMini", u"0" },
@@ -42,8 +42,14 @@ const std::array<Key, 10> kKeys = { {
     { u"Uart Setting", u"DataBit", u"1" },
     { u"Uart Setting", u"StopBit", u"0" },
     { u"Start Setting", u"RunStart", u"0" },
+    // Read, never written by the load.
+    { u"Typing Setting", u"KeyDelay", nullptr },
+    { u"Typing Setting", u"KeyMode", nullptr },
 } };
-enum { kLanguage, kBootRun, kRunMini, kEncoding, kComPort, kBaudRate, kParity, kDataBit, kStopBit, kRunStart };
+enum {
+    kLanguage, kBootRun, kRunMini, kEncoding, kComPort, kBaudRate, kParity, kDataBit, kStopBit, kRunStart,
+    kKeyDelay, kKeyMode,
+};
 
 bool IsFlagKey(int index)
 {
@@ -75,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The list's selection: an entry of the list, or -1 when it is empty.
     const int preselected = portCount == 0 ? -1 : (data[1] >> 1) % portCount;
 
-    std::array<std::optional<std::u16string>, 10> stored;
+    std::array<std::optional<std::u16string>, kKeys.size()> stored;
     std::size_t start = 2;
     for (std::size_t k = 0; k < kKeys.size() && start <= size; ++k) {
         const std::uint8_t* end = static_cast<const std::uint8_t*>(std::memchr(data + start, 0xFF, size - start));
@@ -86,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // What the program reads: at most 9 units, "ERROR" for a missing key.
-    std::array<std::u16string, 10> texts;
+    std::array<std::u16string, kKeys.size()> texts;
     for (std::size_t k = 0; k < kKeys.size(); ++k) {
         texts[k] = SettingText(stored[k]);
         const std::u16string whole = stored[k] ? *stored[k] : u"ERROR";
@@ -122,6 +128,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         bool replace = false;
         if (k == kLanguage)
             replace = text != u"1";
+        else if (k == kKeyDelay || k == kKeyMode)
+            replace = false;
         else if (IsFlagKey(static_cast<int>(k)))
             replace = (text != u"1" && text != u"0") || (k == kBootRun && text == u"1" && !registered);
         else
@@ -163,5 +171,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     FUZZ_CHECK(out.stopBitsPosition == number(kStopBit, 0));
     FUZZ_CHECK(Is(out.stopBits, out.stopBitsPosition == 1 ? u"2" : u"1"));
+
+    // The typing keys: exactly the texts of the menu's choices, else none.
+    int delay = 0;
+    for (int choice : { 5, 20, 50 })
+        delay = texts[kKeyDelay] == DecimalText(choice) ? choice : delay;
+    FUZZ_CHECK(out.keyDelayMs == delay);
+    FUZZ_CHECK(out.keyMode == (texts[kKeyMode] == u"1" ? 1 : 0));
     return 0;
 }

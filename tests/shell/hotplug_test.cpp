@@ -32,26 +32,12 @@ constexpr DWORD kSettleMs = 400;
 // scanner sends only after this.
 constexpr DWORD kPortThreadStartMs = 300;
 
-// Wine runs threads of its own in the program and starts short-lived ones
-// around the bytes of a scan (one thread more for a few milliseconds); the
-// program's own are the interface and the monitor thread. Its threads are
-// therefore counted at rest: the fewest seen over a while, or the count
-// waited for.
-constexpr DWORD kThreadsAtRestMs = 300;
-
-size_t ThreadsAtRest(DWORD processId)
+// The program's own threads: the interface thread and the monitor thread of
+// a started port (Wine's own threads come and go around a scan's bytes).
+// A stopped port's thread takes a moment to end: the count is waited for.
+bool ProgramThreadsComeTo(DWORD processId, size_t count)
 {
-    size_t fewest = ThreadCountOf(processId);
-    for (DWORD waited = 0; waited < kThreadsAtRestMs; waited += 5) {
-        Sleep(5);
-        fewest = std::min(fewest, ThreadCountOf(processId));
-    }
-    return fewest;
-}
-
-bool ThreadsComeToRestAt(DWORD processId, size_t count)
-{
-    return WaitUntil([&] { return ThreadCountOf(processId) == count; }, 5000);
+    return WaitUntil([&] { return ProgramThreadCountOf(processId) == count; }, 5000);
 }
 
 // Three port pairs of the harness: one for a port started by hand, two for
@@ -393,7 +379,9 @@ constexpr DWORD kIntoTheWaitMs = 300;
 TEST_F(HotPlugTest, NotificationsThatComeWhileAStartWaitsForThePortThreadAreHandledAfterIt)
 {
     ASSERT_NO_FATAL_FAILURE(StartOnHandPort());
-    const size_t threadsStarted = ThreadsAtRest(m_app.GetProcess().Id());
+    constexpr size_t threadsStarted = 2;
+    ASSERT_TRUE(ProgramThreadsComeTo(m_app.GetProcess().Id(), threadsStarted))
+        << ProgramThreadCountOf(m_app.GetProcess().Id()) << " threads of the program's own with the port started";
     FakePortsDevice first(ScannerDevice(kVidPid1, m_plan.first.appPort, L"5&AAAA&0&1"));
     std::unique_ptr<FakePortsDevice> second;
     {
@@ -419,7 +407,7 @@ TEST_F(HotPlugTest, NotificationsThatComeWhileAStartWaitsForThePortThreadAreHand
     wineharness::ScannerPort(m_plan.second.scannerPort).Write("yy");
     Sleep(kSettleMs);
     EXPECT_EQ(m_target->Text(), m_expected) << "the second scanner's port types";
-    EXPECT_TRUE(ThreadsComeToRestAt(m_app.GetProcess().Id(), threadsStarted)) << "not exactly one monitor thread";
+    EXPECT_TRUE(ProgramThreadsComeTo(m_app.GetProcess().Id(), threadsStarted)) << "not exactly one monitor thread";
 
     {
         Streamer stream(m_plan.first.scannerPort);
@@ -435,7 +423,7 @@ TEST_F(HotPlugTest, NotificationsThatComeWhileAStartWaitsForThePortThreadAreHand
     }
     WaitForTypingToSettle(*m_target);
     // The Start ends its wait and starts the port; the removal then stops it.
-    EXPECT_TRUE(ThreadsComeToRestAt(m_app.GetProcess().Id(), threadsStarted - 1))
+    EXPECT_TRUE(ProgramThreadsComeTo(m_app.GetProcess().Id(), threadsStarted - 1))
         << "a monitor thread outlived its stop";
     EXPECT_TRUE(ShowsStopped(m_dialog));
     // The list was rebuilt without the scanner; Start opens what it preselects.
@@ -455,6 +443,6 @@ TEST_F(HotPlugTest, NotificationsThatComeWhileAStartWaitsForThePortThreadAreHand
     EXPECT_TRUE(WaitUntil([&] { return m_target->Text().find(L"again", m_expected.size()) != std::wstring::npos; },
                           kTypingTimeoutMs))
         << "the port started, " << Narrow(selected) << ", does not type";
-    EXPECT_TRUE(ThreadsComeToRestAt(m_app.GetProcess().Id(), threadsStarted)) << "not exactly one monitor thread";
+    EXPECT_TRUE(ProgramThreadsComeTo(m_app.GetProcess().Id(), threadsStarted)) << "not exactly one monitor thread";
     EXPECT_TRUE(ClosesCleanly(m_app));
 }

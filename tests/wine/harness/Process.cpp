@@ -2,7 +2,9 @@
 
 #include "HarnessEnv.h"
 
+#include <psapi.h>
 #include <tlhelp32.h>
+#include <winternl.h>
 
 #include <utility>
 
@@ -119,6 +121,71 @@ size_t TerminateProcessesByName(const std::wstring& exeName, DWORD timeoutMs)
         CloseHandle(process);
     }
     return ids.size();
+}
+
+namespace {
+
+// Where a thread started (NtQueryInformationThread's
+// ThreadQuerySetWin32StartAddress); 0 when it cannot be told.
+ULONG_PTR StartAddressOf(DWORD threadId)
+{
+    using QueryFn = LONG(WINAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+    static const auto pfnQuery = reinterpret_cast<QueryFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationThread")));
+    constexpr ULONG kThreadQuerySetWin32StartAddress = 9;
+    HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, threadId);
+    if (!thread)
+        return 0;
+    ULONG_PTR address = 0;
+    if (!pfnQuery || pfnQuery(thread, kThreadQuerySetWin32StartAddress, &address, sizeof address, nullptr) < 0)
+        address = 0;
+    CloseHandle(thread);
+    return address;
+}
+
+}  // namespace
+
+size_t ProgramThreadCountOf(DWORD processId)
+{
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+    if (!process)
+        ThrowLastError("OpenProcess failed");
+    // The executable is the first module; the C runtime is msvcrt.dll.
+    std::vector<std::pair<ULONG_PTR, ULONG_PTR>> ranges;
+    HMODULE modules[512];
+    DWORD needed = 0;
+    if (EnumProcessModules(process, modules, sizeof modules, &needed)) {
+        for (DWORD i = 0; i < needed / sizeof(HMODULE) && i < 512; ++i) {
+            wchar_t name[MAX_PATH] = {};
+            GetModuleBaseNameW(process, modules[i], name, MAX_PATH);
+            MODULEINFO info{};
+            if ((i == 0 || _wcsicmp(name, L"msvcrt.dll") == 0) &&
+                GetModuleInformation(process, modules[i], &info, sizeof info)) {
+                const auto base = reinterpret_cast<ULONG_PTR>(info.lpBaseOfDll);
+                ranges.emplace_back(base, base + info.SizeOfImage);
+            }
+        }
+    }
+    CloseHandle(process);
+    if (ranges.size() < 2)
+        throw HarnessError("the executable and the C runtime of process " + std::to_string(processId) +
+                           " are not among its modules");
+
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        ThrowLastError("CreateToolhelp32Snapshot failed");
+    size_t count = 0;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID != processId)
+            continue;
+        const ULONG_PTR start = StartAddressOf(entry.th32ThreadID);
+        for (const auto& [low, high] : ranges)
+            count += start >= low && start < high;
+    }
+    CloseHandle(snapshot);
+    return count;
 }
 
 }  // namespace wineharness

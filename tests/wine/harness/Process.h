@@ -52,6 +52,12 @@ bool IsCrashExitCode(DWORD exitCode);
 std::vector<DWORD> FindProcessesByName(const std::wstring& exeName);
 // How many threads the process has now (0 when it has ended).
 size_t ThreadCountOf(DWORD processId);
+// How many of them the program started itself: those whose start lies in
+// its executable (the interface thread) or in its C runtime (threads of
+// _beginthreadex), not the threads Wine runs in every program (its thread
+// pool keeps an idle worker for 5 s, and more come and go around serial
+// I/O). Throws HarnessError when the threads cannot be looked at.
+size_t ProgramThreadCountOf(DWORD processId);
 // Terminates all of them and waits for their end; returns how many there were.
 size_t TerminateProcessesByName(const std::wstring& exeName, DWORD timeoutMs = 5000);
 
