@@ -441,11 +441,17 @@ TEST_F(StartStopTest, TwoHundredStopStartCyclesWhileBytesStream)
         }
     });
 
+    // A Start waits for the stopped port's thread, which first hands over
+    // every byte queued when it saw the stop: a few milliseconds on a quiet
+    // machine, over 5 s where other Wine programs keep the processors busy
+    // (measured 5.3 s with a second suite running), since then every byte's
+    // hand-over waits for its turn. A hang would still end the test.
+    constexpr DWORD kCycleTimeoutMs = 30000;
     size_t handlesAfterWarmUp = 0;
     bool completed = true;
     for (int cycle = 0; cycle < 200 && completed; ++cycle) {
-        const ::testing::AssertionResult stopped = Toggle(dialog, kStoppedJapanese);
-        const ::testing::AssertionResult started = stopped ? Toggle(dialog, kStartedJapanese)
+        const ::testing::AssertionResult stopped = Toggle(dialog, kStoppedJapanese, kCycleTimeoutMs);
+        const ::testing::AssertionResult started = stopped ? Toggle(dialog, kStartedJapanese, kCycleTimeoutMs)
                                                            : ::testing::AssertionFailure();
         if (!stopped || !started) {
             ADD_FAILURE() << "cycle " << cycle << ": " << (stopped ? started.message() : stopped.message());
