@@ -125,6 +125,23 @@ size_t TerminateProcessesByName(const std::wstring& exeName, DWORD timeoutMs)
 
 namespace {
 
+// The ids of the process's threads now.
+std::vector<DWORD> ThreadIdsOf(DWORD processId)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        ThrowLastError("CreateToolhelp32Snapshot failed");
+    std::vector<DWORD> ids;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == processId)
+            ids.push_back(entry.th32ThreadID);
+    }
+    CloseHandle(snapshot);
+    return ids;
+}
+
 // Where a thread started (NtQueryInformationThread's
 // ThreadQuerySetWin32StartAddress); 0 when it cannot be told.
 ULONG_PTR StartAddressOf(DWORD threadId)
@@ -171,20 +188,12 @@ size_t ProgramThreadCountOf(DWORD processId)
         throw HarnessError("the executable and the C runtime of process " + std::to_string(processId) +
                            " are not among its modules");
 
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        ThrowLastError("CreateToolhelp32Snapshot failed");
     size_t count = 0;
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
-        if (entry.th32OwnerProcessID != processId)
-            continue;
-        const ULONG_PTR start = StartAddressOf(entry.th32ThreadID);
+    for (DWORD threadId : ThreadIdsOf(processId)) {
+        const ULONG_PTR start = StartAddressOf(threadId);
         for (const auto& [low, high] : ranges)
             count += start >= low && start < high;
     }
-    CloseHandle(snapshot);
     return count;
 }
 
@@ -194,16 +203,7 @@ namespace wineharness {
 
 size_t ThreadCountOf(DWORD processId)
 {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        ThrowLastError("CreateToolhelp32Snapshot failed");
-    size_t count = 0;
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        count += entry.th32OwnerProcessID == processId;
-    CloseHandle(snapshot);
-    return count;
+    return ThreadIdsOf(processId).size();
 }
 
 }  // namespace wineharness
