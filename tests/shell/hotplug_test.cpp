@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -313,15 +314,50 @@ private:
     std::thread m_thread;
 };
 
+// A stop hands over every byte queued when it is seen, and a Start waits
+// for that. Behind a stream the port thread finishes the batch it counted,
+// then counts once more: a pty holds about 4 KB, so a stop types up to
+// 12 K characters first (about 9 s on a quiet machine, 12,900 characters
+// measured; far longer on a loaded one). A wait for the program is
+// therefore bounded by its progress: it fails once nothing has been typed
+// for kStallMs (the program has stopped moving), or after kWaitCapMs.
+constexpr DWORD kStallMs = 10000;
+constexpr DWORD kWaitCapMs = 120000;
+
+::testing::AssertionResult ComesWhileTyping(const TargetWindow& target, const std::function<bool()>& done)
+{
+    const DWORD start = GetTickCount();
+    const size_t typedAtStart = target.Text().size();
+    size_t typed = typedAtStart;
+    DWORD lastTyped = start;
+    for (;;) {
+        if (done())
+            return ::testing::AssertionSuccess();
+        const DWORD now = GetTickCount();
+        const size_t size = target.Text().size();
+        if (size != typed) {
+            typed = size;
+            lastTyped = now;
+        }
+        if (now - lastTyped >= kStallMs || now - start >= kWaitCapMs) {
+            return ::testing::AssertionFailure()
+                << "not there after " << (now - start) << " ms, " << (typed - typedAtStart)
+                << " characters typed meanwhile, the last " << (now - lastTyped) << " ms ago";
+        }
+        Sleep(50);
+    }
+}
+
 // Sends the arrival or removal from a thread of its own, as another program
 // or the system does. Done(): the handler has come back (or the send has
-// given up); Returned(): whether the handler came back within 20 s.
+// given up); ReturnsWhileTyping(): the handler came back, waited for as long
+// as the program types.
 class SentNotification {
 public:
     SentNotification(const Window& dialog, UINT event, const std::wstring& name)
         : m_thread([=] {
-              m_bReturned = event == DBT_DEVICEARRIVAL ? SendDeviceArrival(dialog, name, 20000)
-                                                       : SendDeviceRemoval(dialog, name, 20000);
+              m_bReturned = event == DBT_DEVICEARRIVAL ? SendDeviceArrival(dialog, name, kWaitCapMs)
+                                                       : SendDeviceRemoval(dialog, name, kWaitCapMs);
               m_bDone = true;
           })
     {
@@ -332,11 +368,15 @@ public:
             m_thread.join();
     }
     bool Done() const { return m_bDone; }
-    bool Returned()
+    ::testing::AssertionResult ReturnsWhileTyping(const TargetWindow& target)
     {
-        if (m_thread.joinable())
-            m_thread.join();
-        return m_bReturned;
+        const ::testing::AssertionResult done = ComesWhileTyping(target, [this] { return Done(); });
+        if (!done)
+            return done;
+        m_thread.join();
+        if (!m_bReturned)
+            return ::testing::AssertionFailure() << "the send failed";
+        return ::testing::AssertionSuccess();
     }
 
 private:
@@ -344,7 +384,6 @@ private:
     std::atomic<bool> m_bDone{false};
     std::thread m_thread;
 };
-
 
 // Waits until nothing more is typed for a moment (a stream's tail).
 void WaitForTypingToSettle(const TargetWindow& target)
@@ -403,17 +442,19 @@ TEST_F(HotPlugTest, NotificationsThatComeWhileAStartWaitsForThePortThreadAreHand
         Streamer stream(m_plan.hand.scannerPort);
         m_target->WaitForText(m_expected.size() + 256, kTypingTimeoutMs);
         SentNotification a(m_dialog, DBT_DEVICEARRIVAL, InterfaceName(kVidPid1, L"5&AAAA&0&1"));
-        // The arrival stops the port (a pause of 100 ms), enumerates the ports
-        // twice (under Wine each may take a few hundred milliseconds) and then
-        // waits for the old thread, which hands over the streamed queue first
-        // (seconds): the second scanner comes within that wait.
-        Sleep(kIntoTheListedWaitMs);
-        // Listed after the first, so that a list rebuilt now would preselect it.
+        // The arrival stops the port, rebuilds the list with the first scanner
+        // preselected and then waits for the old thread, which hands over the
+        // streamed queue first: the second scanner comes within that wait,
+        // once the list shows the first (a scanner listed after it would be
+        // preselected instead).
+        ASSERT_TRUE(ComesWhileTyping(
+            *m_target, [&] { return m_dialog.Child(kPortList).ComboSelectedText() == first.Info().friendlyName; }))
+            << "the first arrival did not preselect its scanner: " << Narrow(PortListText(m_dialog));
         second = std::make_unique<FakePortsDevice>(ScannerDevice(kVidPid2, m_plan.second.appPort, L"5&BBBB&0&2"));
         SentNotification b(m_dialog, DBT_DEVICEARRIVAL, InterfaceName(kVidPid2, L"5&BBBB&0&2"));
-        ASSERT_TRUE(b.Returned()) << "the second arrival's handler hangs";
+        ASSERT_TRUE(b.ReturnsWhileTyping(*m_target)) << "the second arrival's handler hangs";
         ASSERT_FALSE(a.Done()) << "the first arrival was over before the second came: the wait was not met";
-        ASSERT_TRUE(a.Returned()) << "the first arrival's handler hangs";
+        ASSERT_TRUE(a.ReturnsWhileTyping(*m_target)) << "the first arrival's handler hangs";
     }
     WaitForTypingToSettle(*m_target);
     m_expected = m_target->Text();
@@ -437,18 +478,22 @@ TEST_F(HotPlugTest, NotificationsThatComeWhileAStartWaitsForThePortThreadAreHand
         m_dialog.PostCommand(kStartStopButton, BN_CLICKED, button);   // Start, which waits
         Sleep(kIntoTheWaitMs);
         SentNotification removal(m_dialog, DBT_DEVICEREMOVECOMPLETE, InterfaceName(kVidPid1, L"5&AAAA&0&1"));
-        ASSERT_TRUE(removal.Returned()) << "the removal's handler hangs";
+        ASSERT_TRUE(removal.ReturnsWhileTyping(*m_target)) << "the removal's handler hangs";
         ASSERT_TRUE(ShowsStopped(m_dialog)) << "the Start was over before the removal came: the wait was not met";
     }
-    WaitForTypingToSettle(*m_target);
-    // The Start ends its wait and starts the port; the removal then stops it.
-    EXPECT_TRUE(ProgramThreadsComeTo(m_app.GetProcess().Id(), threadsStarted - 1))
-        << "a monitor thread outlived its stop";
+    // The Start ends its wait and starts the port; the removal, handled after
+    // it, rebuilds the list without the scanner and stops the port, which
+    // hands over what the stream left in the pair first.
+    const auto listsTheScanner = [&] {
+        const std::vector<std::wstring> items = m_dialog.Child(kPortList).ComboItems();
+        return std::count(items.begin(), items.end(), first.Info().friendlyName) != 0;
+    };
+    EXPECT_TRUE(ComesWhileTyping(*m_target, [&] {
+        return !listsTheScanner() && ProgramThreadCountOf(m_app.GetProcess().Id()) == threadsStarted - 1;
+    })) << "a monitor thread outlived its stop, or the removal was not handled: " << Narrow(PortListText(m_dialog));
     EXPECT_TRUE(ShowsStopped(m_dialog));
     // The list was rebuilt without the scanner; Start opens what it preselects.
     const std::wstring selected = m_dialog.Child(kPortList).ComboSelectedText();
-    const std::vector<std::wstring> items = m_dialog.Child(kPortList).ComboItems();
-    EXPECT_EQ(std::count(items.begin(), items.end(), first.Info().friendlyName), 0) << Narrow(PortListText(m_dialog));
     ASSERT_TRUE(selected == m_hand.Info().friendlyName || selected == second->Info().friendlyName) << Narrow(selected);
     ASSERT_TRUE(StartByHand(m_dialog));
     // The desktop window has been seen to take the foreground during all
