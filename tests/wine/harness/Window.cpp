@@ -72,20 +72,30 @@ RECT Window::Rect() const
 
 std::vector<std::wstring> Window::ComboItems() const
 {
-    std::vector<std::wstring> items;
-    const LRESULT count = SendQuery(m_hWnd, CB_GETCOUNT, 0, 0);
-    if (count == CB_ERR)
-        throw HarnessError("CB_GETCOUNT failed: not a combo box?");
-    for (LRESULT i = 0; i < count; ++i) {
-        const LRESULT length = SendQuery(m_hWnd, CB_GETLBTEXTLEN, i, 0);
-        if (length == CB_ERR)
-            throw HarnessError("CB_GETLBTEXTLEN failed");
-        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-        const LRESULT copied = SendQuery(m_hWnd, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
-        text.resize(copied == CB_ERR ? 0 : static_cast<size_t>(copied));
-        items.push_back(text);
+    // The entries are read one message at a time, and the program may
+    // rebuild its list between two of them (an arrival handled meanwhile):
+    // an entry gone under the read starts it again.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const LRESULT count = SendQuery(m_hWnd, CB_GETCOUNT, 0, 0);
+        if (count == CB_ERR)
+            throw HarnessError("CB_GETCOUNT failed: not a combo box?");
+        std::vector<std::wstring> items;
+        for (LRESULT i = 0; i < count; ++i) {
+            const LRESULT length = SendQuery(m_hWnd, CB_GETLBTEXTLEN, i, 0);
+            if (length == CB_ERR)
+                break;
+            std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+            const LRESULT copied = SendQuery(m_hWnd, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+            if (copied == CB_ERR)
+                break;
+            text.resize(static_cast<size_t>(copied));
+            items.push_back(text);
+        }
+        if (items.size() == static_cast<size_t>(count) && SendQuery(m_hWnd, CB_GETCOUNT, 0, 0) == count)
+            return items;
+        Sleep(10);
     }
-    return items;
+    throw HarnessError("the combo box's entries changed under every read");
 }
 
 int Window::ComboSelection() const
